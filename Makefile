@@ -1,0 +1,34 @@
+# The two commands of the README: `make run` and `make test` (and `make bench`).
+BUILD ?= build
+SANITIZE ?= 0
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ifeq ($(SANITIZE),1)
+BUILD := build-sanitize
+CMAKE_FLAGS += -DTIDEMARK_SANITIZE=ON
+endif
+
+.PHONY: all deps build run test bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j2
+
+test: build
+	@scripts/test-in-virtualenv.sh $(BUILD) -j2
+
+bench: build
+	@scripts/bench.sh $(BUILD)
+
+run: build
+	@scripts/run.sh $(BUILD)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-sanitize

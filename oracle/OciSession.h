@@ -1,0 +1,32 @@
+#pragma once
+// The process's one log-on and the cursor that every database operation uses.
+#include "Oci.h"
+
+using BOOL = int;
+
+extern Lda_Def g_lda;             // log-on data area, filled by olog
+extern unsigned char g_hda[256]; // host data area, passed to olog and never read
+extern int g_bConnected;          // 1 after a successful log-on, 0 after a failed one
+
+// Logs on; 1 on success, 0 on failure (reported through OciReportError).
+int OciLogon(const char* user, const char* password, const char* connect);
+
+// Shows the error of the failed call on this data area with Abort, Retry and Ignore.
+// Abort (or Cancel) ends the process at once with status 1.
+void OciReportError(Cda_Def* pArea);
+
+class COciCursor {
+public:
+    COciCursor();
+    ~COciCursor();
+    COciCursor(const COciCursor&) = delete;
+    COciCursor& operator=(const COciCursor&) = delete;
+
+    void Parse(const char* statement);
+    void Bind(const char* name, void* buffer, int length, int type, short* indicator);
+    BOOL Execute(BOOL reportErrors);
+    void ReportError();
+
+private:
+    Cda_Def* m_pCda;
+};

@@ -1,0 +1,116 @@
+#include "TestSupport.h"
+
+#include "MessageBox.h"
+#include "OciSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QStringList>
+
+ScopedProfile::ScopedProfile() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Quellmoor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tidemark"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+}
+
+ScopedProfile::~ScopedProfile() = default;
+
+QString ScopedProfile::file() const {
+    return QDir(m_dir.path()).filePath(QStringLiteral("Quellmoor/Tidemark.conf"));
+}
+
+MessageBoxRecorder::MessageBoxRecorder() {
+    AfxSetMessageBoxResponder([this](const QString& text, UINT type) {
+        m_shown.append({text, type});
+        if (!m_answers.isEmpty())
+            return m_answers.takeFirst();
+        switch (type & MB_TYPEMASK) {
+        case MB_ABORTRETRYIGNORE:
+            return int(IDIGNORE);
+        case MB_YESNO:
+        case MB_YESNOCANCEL:
+            return int(IDYES);
+        case MB_RETRYCANCEL:
+            return int(IDRETRY);
+        default:
+            return int(IDOK);
+        }
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() { AfxSetMessageBoxResponder({}); }
+
+namespace {
+std::string env(const char* name) {
+    const QByteArray v = qgetenv(name);
+    return std::string(v.constData(), v.size());
+}
+} // namespace
+
+bool TestDatabase::available(QString* why) {
+    for (const char* name : {"PGHOST", "PGPORT", "PGUSER", "PGPASSWORD", "PGDATABASE"}) {
+        if (qgetenv(name).isEmpty()) {
+            if (why)
+                *why = QStringLiteral("No test database: %1 is not set. Run the suite with "
+                                      "`make test`, which provides one through pg_virtualenv.")
+                           .arg(QLatin1String(name));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string TestDatabase::user() { return env("PGUSER"); }
+std::string TestDatabase::password() { return env("PGPASSWORD"); }
+std::string TestDatabase::connectString() {
+    return "pg:" + env("PGHOST") + ":" + env("PGPORT") + "/" + env("PGDATABASE");
+}
+std::string TestDatabase::conninfo() {
+    // Values come from the environment, which libpq reads itself.
+    return "application_name=tidemark-test-sender client_encoding=UTF8";
+}
+
+bool LogonToTestDatabase() {
+    if (!TestDatabase::available())
+        return false;
+    return OciLogon(TestDatabase::user().c_str(), TestDatabase::password().c_str(),
+                    TestDatabase::connectString().c_str()) == 1;
+}
+
+PipeSender::PipeSender() { m_conn = PQconnectdb(TestDatabase::conninfo().c_str()); }
+PipeSender::~PipeSender() { PQfinish(m_conn); }
+bool PipeSender::ok() const { return m_conn && PQstatus(m_conn) == CONNECTION_OK; }
+QString PipeSender::error() const {
+    return m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)) : QStringLiteral("no connection");
+}
+
+bool PipeSender::sendDebug(const QString& text, const QString& pipe) {
+    const QByteArray t = text.toUtf8();
+    const QByteArray p = pipe.toUtf8();
+    const char* values[] = {t.constData(), p.constData()};
+    PGresult* r = PQexecParams(m_conn,
+                               "SELECT dbms_pipe.pack_message(length($1::text)), "
+                               "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text)",
+                               2, nullptr, values, nullptr, nullptr, 0);
+    const bool good = PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 2)) == "0";
+    PQclear(r);
+    return good;
+}
+
+bool PipeSender::exec(const QString& sql) {
+    PGresult* r = PQexec(m_conn, sql.toUtf8().constData());
+    const ExecStatusType st = PQresultStatus(r);
+    PQclear(r);
+    return st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK;
+}
+
+QString PipeSender::scalar(const QString& sql) {
+    PGresult* r = PQexec(m_conn, sql.toUtf8().constData());
+    QString v;
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 && PQnfields(r) > 0)
+        v = QString::fromUtf8(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    return v;
+}
