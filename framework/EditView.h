@@ -23,7 +23,7 @@ public:
 
     // Fills in the default styles; a derived view may change them, then Create applies them.
     virtual bool PreCreateWindow(CREATESTRUCT& cs);
-    bool Create(QWidget* parent);
+    bool Create(QWidget* parent) override;
     unsigned GetStyle() const { return m_style; }
 
     QWidget* GetWidget() override { return this; }

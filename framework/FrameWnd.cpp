@@ -27,7 +27,7 @@ bool CFrameWnd::LoadFrame(unsigned /*nIDResource*/, CSingleDocTemplate* pTemplat
     if (OnCreate() == -1)
         return false;
     m_pView = pTemplate->CreateView();
-    if (!m_pView)
+    if (!m_pView || !m_pView->Create(this))
         return false;
     setCentralWidget(m_pView->GetWidget());
     if (pDoc) {

@@ -28,6 +28,8 @@ public:
     CDocument* GetDocument() const { return m_pDocument; }
     void SetDocument(CDocument* pDoc) { m_pDocument = pDoc; }
     virtual QWidget* GetWidget() = 0;
+    // Makes the view's window as a child of the frame.
+    virtual bool Create(QWidget* parent) = 0;
     virtual void OnInitialUpdate() {}
 
 protected:
