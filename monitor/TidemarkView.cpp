@@ -1,0 +1,261 @@
+#include "TidemarkView.h"
+
+#include "OciSession.h"
+#include "OptionsDlg.h"
+#include "PlsqlTexts.h"
+#include "Profile.h"
+
+#include <QTimerEvent>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+const QString kOptions = QStringLiteral("Options");
+const QString kLFFlag = QStringLiteral("LF Flag");
+const QString kAutoUnpack = QStringLiteral("Auto Unpack");
+const QString kAllowEdit = QStringLiteral("Allow Edit");
+const QString kTimerFrequency = QStringLiteral("Timer Frequency");
+const QString kPipeName = QStringLiteral("Pipe Name");
+
+// External datatypes of the binds.
+constexpr short kInteger = SQLT_INT;
+constexpr short kString = SQLT_STR;
+
+// The shortest period the platform gives a timer; a period of 0 would poll without pause.
+constexpr int kShortestPeriodMs = 10;
+
+// The pipe name as the text of a quoted literal: an apostrophe is doubled, so the name can
+// neither end the literal early nor change the statement.
+QByteArray quoted(const QString& name) {
+    return name.toUtf8().replace('\'', "''");
+}
+
+QString prefixFor(int type) {
+    switch (type) {
+    case 6:
+        return QStringLiteral("NUMBER:\t");
+    case 9:
+        return QStringLiteral("VARCHAR2:\t");
+    case 11:
+        return QStringLiteral("ROWID:\t");
+    case 12:
+        return QStringLiteral("DATE:\t");
+    case 23:
+        return QStringLiteral("RAW:\t");
+    default:
+        return QString();
+    }
+}
+
+bool isUnpackedType(int type) {
+    return type == 6 || type == 9 || type == 11 || type == 12 || type == 23;
+}
+
+template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
+    return QString::fromUtf8(buffer.data(), qsizetype(strnlen(buffer.data(), N)));
+}
+
+// Marks a drain in progress for the length of one scope.
+class DrainGuard {
+public:
+    explicit DrainGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~DrainGuard() { m_flag = false; }
+    DrainGuard(const DrainGuard&) = delete;
+    DrainGuard& operator=(const DrainGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+} // namespace
+
+CTidemarkView::CTidemarkView() {
+    m_nTimerId = 0;
+    m_bLFFlag = GetProfileInt(kOptions, kLFFlag, 1);
+    m_bAutoUnpack = GetProfileInt(kOptions, kAutoUnpack, 0);
+    m_bAllowEdit = GetProfileInt(kOptions, kAllowEdit, 1);
+    m_nTimerFrequency = GetProfileInt(kOptions, kTimerFrequency, 5);
+    m_strPipeName = GetProfileString(kOptions, kPipeName, QStringLiteral("tidemark"));
+}
+
+CTidemarkView::~CTidemarkView() {
+    if (m_nTimerId != 0)
+        killTimer(int(m_nTimerId));
+}
+
+bool CTidemarkView::PreCreateWindow(CREATESTRUCT& cs) {
+    const bool result = CEditView::PreCreateWindow(cs);
+    if (m_bAllowEdit)
+        cs.style &= ~unsigned(ES_READONLY);
+    else
+        cs.style |= ES_READONLY;
+    cs.style &= ~unsigned(ES_UPPERCASE | ES_LOWERCASE);
+    cs.style |= ES_AUTOVSCROLL | ES_AUTOHSCROLL;
+    return result;
+}
+
+void CTidemarkView::AppendMessage(const QString& text) {
+    // Appended at the end in place: the cost of a piece does not grow with the log.
+    AppendText(m_bLFFlag ? text + QStringLiteral("\r\n") : text);
+}
+
+QByteArray CTidemarkView::ReceiveBlock() const {
+    return "begin :sta := dbms_pipe.receive_message('" + quoted(m_strPipeName) + "', 0); end;";
+}
+
+QByteArray CTidemarkView::PurgeBlock() const {
+    return "begin dbms_pipe.purge('" + quoted(m_strPipeName) + "'); end;";
+}
+
+int CTidemarkView::TimerPeriod() const {
+    if (m_nTimerFrequency <= 0)
+        return kShortestPeriodMs;
+    if (m_nTimerFrequency > INT_MAX / 1000)
+        return INT_MAX;
+    return m_nTimerFrequency * 1000;
+}
+
+void CTidemarkView::OnStart() {
+    PollPipe();
+    if (m_nTimerId != 0)
+        killTimer(int(m_nTimerId));
+    const int id = startTimer(TimerPeriod());
+    m_nTimerId = id > 0 ? unsigned(id) : 0;
+}
+
+void CTidemarkView::timerEvent(QTimerEvent* event) {
+    OnTimer(event->timerId());
+}
+
+void CTidemarkView::OnTimer(int nIDEvent) {
+    if (m_nTimerId != 0 && unsigned(nIDEvent) == m_nTimerId)
+        PollPipe();
+    // Every timer, ours or the control's own, also gets the control's handling.
+    QTimerEvent event(nIDEvent);
+    CEditView::timerEvent(&event);
+}
+
+void CTidemarkView::PollPipe() {
+    if (m_bDraining)
+        return;
+    DrainGuard guard(m_bDraining);
+    if (m_bAutoUnpack)
+        ReceiveTyped();
+    else
+        ReceivePlain();
+}
+
+void CTidemarkView::ReceivePlain() {
+    COciCursor cursor;
+    std::int32_t status = 0;
+    std::int32_t length = 0;
+    std::array<char, 2000> text{};
+    short indicator = 0;
+    const QByteArray receive = ReceiveBlock();
+
+    for (;;) {
+        status = 1; // a receive that fails sets nothing: it must end the drain
+        cursor.Parse(receive.constData());
+        cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
+        cursor.Execute(TRUE);
+        if (status != 0)
+            break;
+
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, kInteger, &indicator);
+        cursor.Execute(TRUE);
+
+        text[0] = '\0';
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", text.data(), int(text.size()), kString, &indicator);
+        // A text that could not be unpacked has been reported; there is nothing to show.
+        if (cursor.Execute(TRUE))
+            AppendMessage(textOf(text));
+    }
+}
+
+void CTidemarkView::ReceiveTyped() {
+    COciCursor cursor;
+    std::int32_t status = 0;
+    std::int32_t type = 0;
+    std::array<char, 30000> value{};
+    short indicator = 0;
+    const QByteArray receive = ReceiveBlock();
+
+    for (;;) {
+        status = 1;
+        cursor.Parse(receive.constData());
+        cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
+        cursor.Execute(TRUE);
+        if (status != 0)
+            break;
+
+        AppendMessage(QStringLiteral("MESSAGE:"));
+        for (;;) {
+            // A failed execution leaves these as they are: it then ends the message.
+            type = 0;
+            value[0] = '\0';
+            cursor.Parse(kTypedItemBlock);
+            cursor.Bind(":v_typ", &type, sizeof type, kInteger, &indicator);
+            cursor.Bind(":v_res", value.data(), int(value.size()), kString, &indicator);
+            cursor.Execute(TRUE);
+            if (type == 0)
+                break;
+            AppendMessage(prefixFor(type) + QLatin1Char('\'') + textOf(value) + QLatin1Char('\''));
+            // The block cannot take an item of another type off the message, so asking again
+            // would give the same item for ever: such an item ends the message.
+            if (!isUnpackedType(type))
+                break;
+        }
+        AppendMessage(QString());
+    }
+}
+
+void CTidemarkView::OnPurgePipe() {
+    COciCursor cursor;
+    const QByteArray purge = PurgeBlock();
+    cursor.Parse(purge.constData());
+    cursor.Execute(TRUE);
+}
+
+void CTidemarkView::OnOptions() {
+    COptionsDlg dlg;
+    dlg.m_bLFFlag = m_bLFFlag;
+    dlg.m_bAutoUnpack = m_bAutoUnpack;
+    dlg.m_bAllowEdit = m_bAllowEdit;
+    dlg.m_nTimerFrequency = m_nTimerFrequency;
+    dlg.m_strPipeName = m_strPipeName;
+    if (dlg.DoModal() != IDOK)
+        return;
+
+    m_bLFFlag = dlg.m_bLFFlag;
+    m_bAutoUnpack = dlg.m_bAutoUnpack;
+    m_bAllowEdit = dlg.m_bAllowEdit;
+    m_nTimerFrequency = dlg.m_nTimerFrequency;
+    m_strPipeName = dlg.m_strPipeName;
+
+    WriteProfileInt(kOptions, kLFFlag, m_bLFFlag ? 1 : 0);
+    WriteProfileInt(kOptions, kAutoUnpack, m_bAutoUnpack ? 1 : 0);
+    WriteProfileInt(kOptions, kAllowEdit, m_bAllowEdit ? 1 : 0);
+    WriteProfileInt(kOptions, kTimerFrequency, m_nTimerFrequency);
+    WriteProfileString(kOptions, kPipeName, m_strPipeName);
+
+    OnStart();
+}
+
+bool CTidemarkView::OnCmdMsg(UINT nID) {
+    switch (nID) {
+    case ID_DEBUG_START:
+        OnStart();
+        return true;
+    case ID_DEBUG_OPTIONS:
+        OnOptions();
+        return true;
+    case ID_DEBUG_PURGE:
+        OnPurgePipe();
+        return true;
+    default:
+        return CEditView::OnCmdMsg(nID);
+    }
+}

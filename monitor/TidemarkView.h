@@ -1,0 +1,55 @@
+#pragma once
+// The log view: the monitor settings, the pipe receiver that drains the database pipe on a
+// timer, the log window it appends to, and the Options command.
+#include "AfxTypes.h"
+#include "EditView.h"
+
+#include <QByteArray>
+#include <QString>
+
+enum : UINT {
+    ID_DEBUG_START = 32772,
+    ID_DEBUG_OPTIONS = 32774,
+    ID_DEBUG_PURGE = 32775,
+};
+
+class CTidemarkView : public CEditView {
+    Q_OBJECT
+public:
+    // Reads the five settings from the profile's "Options" section; writes nothing.
+    CTidemarkView();
+    ~CTidemarkView() override;
+
+    // Appends one piece of text to the log, with CR LF after it when m_bLFFlag is set.
+    void AppendMessage(const QString& text);
+
+    void OnStart();
+    void OnOptions();
+    void OnPurgePipe();
+    void OnTimer(int nIDEvent);
+    void PollPipe();
+
+    bool OnCmdMsg(UINT nID) override;
+
+    // The statement texts for the current pipe name.
+    QByteArray ReceiveBlock() const;
+    QByteArray PurgeBlock() const;
+    // The polling period in milliseconds that a timer is set with.
+    int TimerPeriod() const;
+
+    int m_nTimerFrequency;
+    unsigned int m_nTimerId;
+    QString m_strPipeName;
+    BOOL m_bLFFlag;
+    BOOL m_bAutoUnpack;
+    BOOL m_bAllowEdit;
+
+protected:
+    bool PreCreateWindow(CREATESTRUCT& cs) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void ReceivePlain();
+    void ReceiveTyped();
+    bool m_bDraining = false; // a tick during a drain's error box must not start another drain
+};
