@@ -121,9 +121,10 @@ std::shared_ptr<const Library> Library::Load(Error& error) {
             error.code = OCI_RC_LIBRARY_MISSING;
             error.message =
                 Prefixed("cannot load the Oracle client library " + path + " named by " +
-                         kLibraryVariable + " (" + opened.failure + "). Set " + kLibraryVariable +
+                         kLibraryVariable + ". Set " + kLibraryVariable +
                          " to the full path of the client library, or unset it to search the "
-                         "system's library path.");
+                         "system's library path. The loader reported: " +
+                         opened.failure);
             return nullptr;
         }
     } else {
@@ -142,10 +143,11 @@ std::shared_ptr<const Library> Library::Load(Error& error) {
         }
         if (opened.handle == nullptr) {
             error.code = OCI_RC_LIBRARY_MISSING;
-            error.message =
-                Prefixed("cannot find the Oracle client library (looked for " + looked + ")." +
-                         (reasons.empty() ? "" : " The loader reported: " + reasons + ".") + " " +
-                         kHowToInstall);
+            // The remedy before the loader's reasons, which may be long: the report shows only
+            // the first 511 bytes of a message.
+            error.message = Prefixed("cannot find the Oracle client library (looked for " + looked +
+                                     "). " + kHowToInstall +
+                                     (reasons.empty() ? "" : " The loader reported: " + reasons));
             return nullptr;
         }
     }

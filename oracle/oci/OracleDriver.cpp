@@ -140,7 +140,8 @@ std::shared_ptr<Connection> Connection::LogOn(const std::string& user, const std
                         Text(password), ub4(password.size()), Text(connect), ub4(connect.size()));
     // A warning such as an expiring password still logs on.
     if (!Succeeded(logged) || svc == nullptr) {
-        connection->Fail(logged, "OCILogon2", OCI_RC_NOT_LOGGED_ON, error);
+        connection->Fail(logged, oci.Logon2 != nullptr ? "OCILogon2" : "OCILogon",
+                         OCI_RC_NOT_LOGGED_ON, error);
         return nullptr;
     }
     connection->m_svc = svc;

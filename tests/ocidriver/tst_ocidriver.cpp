@@ -2,6 +2,8 @@
 // which OCI calls it makes with which arguments, and what it makes of their results.
 #include "Driver.h"
 #include "Oci.h"
+#include "OciSession.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -479,7 +481,7 @@ private slots:
         const QString message = QString::fromStdString(error.message);
         QVERIFY2(message.startsWith("ORA-12705: cannot load the Oracle client library "
                                     "/nonexistent/instantclient/libclntsh.so named by "
-                                    "TIDEMARK_OCI_LIBRARY ("),
+                                    "TIDEMARK_OCI_LIBRARY. "),
                  qPrintable(message));
         QVERIFY(message.contains("No such file or directory"));
         QVERIFY(message.contains("unset it to search the system's library path"));
@@ -536,6 +538,77 @@ private slots:
         QVERIFY2(output.contains("The loader reported: " + broken.fileName() + ": "),
                  qPrintable(output));
         QVERIFY(output.contains("LD_LIBRARY_PATH"));
+    }
+
+    // The whole road through the call layer: its data areas, oerhms, and the program's report.
+    void callLayerCarriesDriverResults() {
+        MessageBoxRecorder boxes;
+        QCOMPARE(OciLogon("scott", "tiger", "dbhost:1521/orcl"), 1);
+        QCOMPARE(g_bConnected, 1);
+        QCOMPARE(m_fake.take(), kLogonCalls);
+
+        const QString oracleText = "ORA-06550: line 1, column 7:\n"
+                                   "PLS-00306: wrong number or types of arguments in call to "
+                                   "'RECEIVE_MESSAGE'";
+        {
+            COciCursor cursor;
+            cursor.Parse("begin :sta := dbms_pipe.receive_message('tidemark', 0); end;");
+            int sta = -1;
+            short ind = 0;
+            cursor.Bind(":sta", &sta, sizeof sta, SQLT_INT, &ind);
+            m_fake.setOut(":sta", "0");
+            QCOMPARE(cursor.Execute(1), 1);
+            QCOMPARE(sta, 0);
+            sta = 3;
+            m_fake.setOut(":sta", "1");
+            m_fake.fail("OCIStmtExecute", kOciError, 6550, oracleText.toUtf8().constData());
+            QCOMPARE(cursor.Execute(1), 0);
+            QCOMPARE(sta, 3);
+            QCOMPARE(boxes.count(), 1);
+            QCOMPARE(boxes.lastText(),
+                     "ORACLE Error when processing OCI function OEXEC, OEXN\n" + oracleText);
+        }
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(m_fake.liveHandles(), 3);
+
+        // The data area of the failed call, and oerhms on the log-on area.
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &g_lda, nullptr, -1, -1, nullptr, -1), 0);
+        QCOMPARE(
+            oparse(&cda, "begin raise_application_error(-20099, 'Debug error'); end;", -1, 1, 2),
+            0);
+        m_fake.fail("OCIStmtExecute", kOciError, 20099,
+                    "ORA-20099: Debug error\nORA-06512: at line 1");
+        QVERIFY(oexec(&cda) != 0);
+        QCOMPARE(int(cda.rc), 20099);
+        QCOMPARE(int(cda.fc), int(OCI_FC_OEXEC));
+        char text[512];
+        oerhms(&g_lda, cda.rc, text, sizeof text);
+        QCOMPARE(QByteArray(text), QByteArray("ORA-20099: Debug error\nORA-06512: at line 1"));
+        QCOMPARE(oclose(&cda), 0);
+        QCOMPARE(m_fake.liveHandles(), 3);
+
+        // A denied log-on: the earlier session is given up, the new attempt's handles freed.
+        m_fake.fail("OCILogon2", kOciError, 1017,
+                    "ORA-01017: invalid username/password; logon denied");
+        QCOMPARE(OciLogon("scott", "wrong", "dbhost:1521/orcl"), 0);
+        QCOMPARE(g_bConnected, 0);
+        QCOMPARE(int(g_lda.rc), 1017);
+        QCOMPARE(int(g_lda.fc), 0);
+        QCOMPARE(
+            boxes.lastText(),
+            QStringLiteral("ORACLE Error\nORA-01017: invalid username/password; logon denied"));
+        QCOMPARE(m_fake.liveHandles(), 0);
+
+        // No client library at all.
+        qputenv("TIDEMARK_OCI_LIBRARY", "/nonexistent/instantclient/libclntsh.so");
+        QCOMPARE(OciLogon("scott", "tiger", "dbhost:1521/orcl"), 0);
+        QCOMPARE(int(g_lda.rc), int(OCI_RC_LIBRARY_MISSING));
+        QVERIFY2(boxes.lastText().startsWith(
+                     "ORACLE Error\nORA-12705: cannot load the Oracle client library "
+                     "/nonexistent/instantclient/libclntsh.so named by TIDEMARK_OCI_LIBRARY."),
+                 qPrintable(boxes.lastText()));
+        QCOMPARE(boxes.count(), 3);
     }
 };
 
