@@ -45,11 +45,19 @@ enum : short {
 // Return codes of the layer's own errors (Oracle's numbers for the same causes).
 enum : int {
     OCI_RC_INVALID_CURSOR = 1001,
+    OCI_RC_NO_STATEMENT = 1003, // no statement parsed
     OCI_RC_NOT_ALL_BOUND = 1008,
     OCI_RC_NOT_LOGGED_ON = 1012,
+    OCI_RC_LOGON_DENIED = 1017, // invalid user name or password
     OCI_RC_BAD_VARIABLE = 1036,
+    OCI_RC_INT_OVERFLOW = 1455,    // value overflows the integer variable
+    OCI_RC_INVALID_NUMBER = 1722,  // text where a number was wanted
+    OCI_RC_PROTOCOL_ERROR = 3106,  // the client library failed without a server error
+    OCI_RC_LOST_CONNECTION = 3113, // end-of-file on communication channel
     OCI_RC_NOT_CONNECTED = 3114,
+    OCI_RC_BAD_DATATYPE = 3115,     // external datatype the layer does not bind
     OCI_RC_VALUE_ERROR = 6502,      // character string buffer too small
+    OCI_RC_CONNECT_FAILED = 12541,  // the server could not be reached
     OCI_RC_NO_DRIVER = 12154,       // connect string cannot be resolved
     OCI_RC_LIBRARY_MISSING = 12705, // reused for "client library not found"
 };

@@ -1,12 +1,13 @@
 #pragma once
 // The process's one log-on and the cursor that every database operation uses.
+#include "AfxTypes.h"
 #include "Oci.h"
 
-using BOOL = int;
+#include <memory>
 
-extern Lda_Def g_lda;             // log-on data area, filled by olog
+extern Lda_Def g_lda;            // log-on data area, filled by olog
 extern unsigned char g_hda[256]; // host data area, passed to olog and never read
-extern int g_bConnected;          // 1 after a successful log-on, 0 after a failed one
+extern int g_bConnected;         // 1 after a successful log-on, 0 after a failed one
 
 // Logs on; 1 on success, 0 on failure (reported through OciReportError).
 int OciLogon(const char* user, const char* password, const char* connect);
@@ -28,5 +29,6 @@ public:
     void ReportError();
 
 private:
-    Cda_Def* m_pCda;
+    // The cursor data area: allocated and zeroed by the constructor, freed by the destructor.
+    std::unique_ptr<Cda_Def> m_pCda;
 };

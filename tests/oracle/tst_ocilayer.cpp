@@ -1,0 +1,283 @@
+// The call layer without a server: the error report, the message texts, the cursor's behaviour
+// before any log-on, and the PostgreSQL driver's recognition of statements and connect strings.
+#include "MessageBox.h"
+#include "OciSession.h"
+#include "PlsqlTexts.h"
+#include "TestSupport.h"
+#include "pg/PgDriver.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QtTest>
+
+#include <cstring>
+
+using namespace ocidrv::pg;
+
+namespace {
+Cda_Def areaWith(unsigned fc, unsigned rc) {
+    Cda_Def area{};
+    area.fc = static_cast<std::uint8_t>(fc);
+    area.rc = static_cast<std::uint16_t>(rc);
+    return area;
+}
+
+// Child mode: answer the report's box with the given button and report what happened after.
+int runReportChild(const QByteArray& answer) {
+    MessageBoxRecorder boxes;
+    boxes.answer(answer == "cancel" ? IDCANCEL : IDABORT);
+    Cda_Def area = areaWith(OCI_FC_OEXEC, OCI_RC_NOT_LOGGED_ON);
+    OciReportError(&area);
+    std::fputs("the report returned\n", stdout);
+    return 0;
+}
+} // namespace
+
+class TestOciLayer : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Must run first: nothing has logged on in this process yet.
+    void cursorBeforeAnyLogon() {
+        MessageBoxRecorder boxes;
+        {
+            COciCursor cursor;
+            QCOMPARE(boxes.count(), 1);
+            QCOMPARE(boxes.lastText(), QStringLiteral("ORACLE Error when processing OCI function "
+                                                      "OOPEN\nORA-01012: not logged on"));
+            QCOMPARE(boxes.shown().last().type, unsigned(MB_ABORTRETRYIGNORE));
+
+            // Still usable: every call goes through and reports its own failure.
+            int status = 7;
+            short ind = 3;
+            cursor.Parse("begin :sta := dbms_pipe.receive_message('tidemark', 0); end;");
+            QVERIFY(boxes.lastText().startsWith(
+                "ORACLE Error when processing OCI function OPARSE\nORA-01001"));
+            cursor.Bind(":sta", &status, 4, SQLT_INT, &ind);
+            QVERIFY(boxes.lastText().startsWith(
+                "ORACLE Error when processing OCI function OBNDRV\nORA-01001"));
+            QCOMPARE(cursor.Execute(FALSE), FALSE);
+            QCOMPARE(boxes.count(), 3);
+            QCOMPARE(cursor.Execute(TRUE), FALSE);
+            QCOMPARE(boxes.count(), 4);
+            QVERIFY(boxes.lastText().startsWith(
+                "ORACLE Error when processing OCI function OEXEC, OEXN\nORA-01001"));
+            QCOMPARE(status, 7);
+            QCOMPARE(ind, short(3));
+        }
+        QCOMPARE(boxes.count(), 5);
+        QVERIFY(boxes.lastText().startsWith(
+            "ORACLE Error when processing OCI function OCLOSE\nORA-01001: invalid cursor"));
+        QCOMPARE(g_bConnected, 0);
+    }
+
+    void reportNamesTheFunction_data() {
+        QTest::addColumn<int>("fc");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("0") << 0 << "ORACLE Error";
+        QTest::newRow("1 odd") << 1 << "ORACLE Error when processing OCI function not used";
+        QTest::newRow("4") << 4 << "ORACLE Error when processing OCI function OEXEC, OEXN";
+        QTest::newRow("14") << 14 << "ORACLE Error when processing OCI function OOPEN";
+        QTest::newRow("18 gap") << 18 << "ORACLE Error when processing OCI function not used";
+        QTest::newRow("54") << 54 << "ORACLE Error when processing OCI function OPARSE";
+        QTest::newRow("62 last") << 62 << "ORACLE Error when processing OCI function OBNDRA";
+        QTest::newRow("63 past the table") << 63 << "ORACLE Error";
+        QTest::newRow("255") << 255 << "ORACLE Error";
+    }
+    void reportNamesTheFunction() {
+        QFETCH(int, fc);
+        QFETCH(QString, firstLine);
+        MessageBoxRecorder boxes;
+        boxes.answer(IDRETRY);
+        Cda_Def area = areaWith(fc, OCI_RC_INVALID_CURSOR);
+        OciReportError(&area); // Retry returns
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(boxes.lastText(), firstLine + "\nORA-01001: invalid cursor");
+        QCOMPARE(boxes.shown().last().type, unsigned(MB_ABORTRETRYIGNORE));
+        QCOMPARE(area.fc, std::uint8_t(fc)); // the report changes nothing
+    }
+
+    void abortAndCancelEndTheProcess_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("abort") << "abort";
+        QTest::newRow("cancel") << "cancel";
+    }
+    void abortAndCancelEndTheProcess() {
+        QFETCH(QString, answer);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TIDEMARK_REPORT_CHILD", answer);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 1);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray()); // nothing after the box ran
+    }
+
+    void messageTexts() {
+        char buf[512];
+        QCOMPARE(oerhms(&g_lda, OCI_RC_NOT_LOGGED_ON, buf, sizeof buf),
+                 int(std::strlen("ORA-01012: not logged on")));
+        QCOMPARE(QByteArray(buf), QByteArray("ORA-01012: not logged on"));
+        oerhms(&g_lda, 4242, buf, sizeof buf);
+        QVERIFY(QByteArray(buf).startsWith("ORA-04242"));
+        oerhms(nullptr, OCI_RC_INVALID_CURSOR, buf, sizeof buf);
+        QCOMPARE(QByteArray(buf), QByteArray("ORA-01001: invalid cursor"));
+
+        // Truncated to the buffer, always terminated, nothing written past it.
+        char small[8];
+        std::memset(small, 'x', sizeof small);
+        QCOMPARE(oerhms(&g_lda, OCI_RC_NOT_LOGGED_ON, small, 5), 4);
+        QCOMPARE(QByteArray(small), QByteArray("ORA-"));
+        QCOMPARE(small[5], 'x');
+        small[0] = 'y';
+        QCOMPARE(oerhms(&g_lda, OCI_RC_NOT_LOGGED_ON, small, 1), 0);
+        QCOMPARE(small[0], '\0');
+        small[0] = 'y';
+        QCOMPARE(oerhms(&g_lda, OCI_RC_NOT_LOGGED_ON, small, 0), 0);
+        QCOMPARE(small[0], 'y');
+    }
+
+    void failedLogonWithUnknownConnectString() {
+        MessageBoxRecorder boxes;
+        QCOMPARE(OciLogon("scott", "tiger", "pg:host:notaport/db"), 0);
+        QCOMPARE(g_bConnected, 0);
+        QCOMPARE(g_lda.fc, std::uint8_t(0));
+        QVERIFY(g_lda.rc != 0);
+        QCOMPARE(boxes.count(), 1);
+        // Function code 0: no function named; the message is the one that failed the log-on.
+        QVERIFY2(boxes.lastText().startsWith("ORACLE Error\nORA-12154") &&
+                     boxes.lastText().contains("notaport"),
+                 qPrintable(boxes.lastText()));
+    }
+
+    void recognisesTheProgramsStatements() {
+        Statement s = Classify("begin :sta := dbms_pipe.receive_message('tidemark', 0); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Receive));
+        QCOMPARE(s.pipe, std::string("tidemark"));
+        QCOMPARE(s.placeholder, std::string(":sta"));
+        QCOMPARE(s.timeout, 0);
+
+        s = Classify("begin :sta := dbms_pipe.receive_message('it''s '' here', 5); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Receive));
+        QCOMPARE(s.pipe, std::string("it's ' here"));
+        QCOMPARE(s.timeout, 5);
+
+        s = Classify("BEGIN\n\t:X:=DBMS_PIPE.RECEIVE_MESSAGE( '' ,0 ) ;END;");
+        QCOMPARE(int(s.kind), int(StatementKind::Receive));
+        QCOMPARE(s.pipe, std::string());
+        QCOMPARE(s.placeholder, std::string(":X"));
+
+        // A lone apostrophe ends the literal early: not ours, the server will complain.
+        s = Classify("begin :sta := dbms_pipe.receive_message('it's', 0); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Other));
+        // Anything smuggled after the block is not ours either.
+        s = Classify("begin :sta := dbms_pipe.receive_message('a', 0); end; drop table t;");
+        QCOMPARE(int(s.kind), int(StatementKind::Other));
+        s = Classify("begin :sta := dbms_pipe.receive_message('a', 0x); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Other));
+
+        s = Classify("begin dbms_pipe.unpack_message(:len); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Unpack));
+        QCOMPARE(s.placeholder, std::string(":len"));
+        s = Classify("begin dbms_pipe.unpack_message(:chr); end;");
+        QCOMPARE(s.placeholder, std::string(":chr"));
+        s = Classify("begin dbms_pipe.unpack_message(chr); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Other));
+
+        s = Classify("begin dbms_pipe.purge('O''Brien'); end;");
+        QCOMPARE(int(s.kind), int(StatementKind::Purge));
+        QCOMPARE(s.pipe, std::string("O'Brien"));
+
+        QCOMPARE(int(Classify(kTypedItemBlock).kind), int(StatementKind::TypedItem));
+        QCOMPARE(int(Classify(kCreateSendDebugMessage).kind), int(StatementKind::CreateDebug));
+        QCOMPARE(int(Classify(kCreateSendTraceMessage).kind), int(StatementKind::CreateTrace));
+        QCOMPARE(int(Classify(kCreateSynonymSendDebugMessage).kind),
+                 int(StatementKind::SynonymDebug));
+        QCOMPARE(int(Classify(kCreateSynonymSendTraceMessage).kind),
+                 int(StatementKind::SynonymTrace));
+        // Word for word: a changed procedure text goes to the server as it stands.
+        std::string changed = kCreateSendDebugMessage;
+        changed.back() = ' ';
+        QCOMPARE(int(Classify(changed).kind), int(StatementKind::Other));
+        QCOMPARE(int(Classify("select 1").kind), int(StatementKind::Other));
+    }
+
+    void readsConnectStrings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("database");
+        QTest::newRow("bare") << "pg:" << true << ""
+                              << ""
+                              << "";
+        QTest::newRow("host") << "pg:db.example.org" << true << "db.example.org"
+                              << ""
+                              << "";
+        QTest::newRow("all") << "pg:localhost:5433/tide" << true << "localhost"
+                             << "5433"
+                             << "tide";
+        QTest::newRow("port only") << "pg::5433" << true << ""
+                                   << "5433"
+                                   << "";
+        QTest::newRow("database only") << "pg:/tide" << true << ""
+                                       << ""
+                                       << "tide";
+        QTest::newRow("ipv6") << "pg:[::1]:5432/x" << true << "::1"
+                              << "5432"
+                              << "x";
+        QTest::newRow("socket dir") << "pg:[/run/postgresql]/x" << true << "/run/postgresql"
+                                    << ""
+                                    << "x";
+        // Options cannot ride along: the rest after '/' is the database's name, all of it.
+        QTest::newRow("smuggled") << "pg:h/db sslmode=disable host=evil" << true << "h"
+                                  << ""
+                                  << "db sslmode=disable host=evil";
+        QTest::newRow("bad port") << "pg:h:54x2/db" << false << ""
+                                  << ""
+                                  << "";
+        QTest::newRow("port range") << "pg:h:70000" << false << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("empty port") << "pg:h:/db" << false << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("unclosed") << "pg:[::1" << false << ""
+                                  << ""
+                                  << "";
+        QTest::newRow("not pg") << "orcl" << false << ""
+                                << ""
+                                << "";
+    }
+    void readsConnectStrings() {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        std::string why;
+        const auto target = ParseConnectString(text.toStdString(), &why);
+        QCOMPARE(target.has_value(), ok);
+        if (!ok) {
+            QVERIFY(!why.empty());
+            return;
+        }
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, database);
+        QCOMPARE(QString::fromStdString(target->host), host);
+        QCOMPARE(QString::fromStdString(target->port), port);
+        QCOMPARE(QString::fromStdString(target->database), database);
+    }
+};
+
+int main(int argc, char** argv) {
+    const QByteArray child = qgetenv("TIDEMARK_REPORT_CHILD");
+    if (!child.isEmpty())
+        return runReportChild(child); // the responder answers: no window is needed
+    QApplication app(argc, argv);
+    TestOciLayer test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ocilayer.moc"

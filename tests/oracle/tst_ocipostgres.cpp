@@ -1,0 +1,409 @@
+// The call layer against the real server: log-on, error reports, and the pipe blocks run
+// through COciCursor exactly as the receiver and the Options command run them.
+#include "MessageBox.h"
+#include "OciSession.h"
+#include "PlsqlTexts.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+std::string receiveBlock(const std::string& pipe) {
+    return "begin :sta := dbms_pipe.receive_message('" + pipe + "', 0); end;";
+}
+
+// One receive on the cursor; the status as the server gave it (or the preset on failure).
+int receive(COciCursor& cursor, const std::string& pipe, int preset = -99) {
+    int status = preset;
+    short ind = 0;
+    cursor.Parse(receiveBlock(pipe).c_str());
+    cursor.Bind(":sta", &status, sizeof status, SQLT_INT, &ind);
+    cursor.Execute(TRUE);
+    return status;
+}
+
+struct Item {
+    int type;
+    QByteArray value;
+};
+
+Item typedItem(COciCursor& cursor, const char* preset = "<untouched>") {
+    Item item{-1, {}};
+    static char res[30000];
+    std::strcpy(res, preset);
+    short ind = 0;
+    cursor.Parse(kTypedItemBlock);
+    cursor.Bind(":v_typ", &item.type, sizeof item.type, SQLT_INT, &ind);
+    cursor.Bind(":v_res", res, sizeof res, SQLT_STR, &ind);
+    cursor.Execute(TRUE);
+    item.value = QByteArray(res);
+    return item;
+}
+
+// A libpq session as another role, for the procedures' callers.
+struct OtherRole {
+    PGconn* conn = nullptr;
+    explicit OtherRole(const char* user, const char* password) {
+        const char* keys[] = {"user", "password", "dbname", nullptr};
+        const QByteArray db = qgetenv("PGDATABASE");
+        const char* values[] = {user, password, db.constData(), nullptr};
+        conn = PQconnectdbParams(keys, values, 0);
+    }
+    ~OtherRole() { PQfinish(conn); }
+    QString run(const char* sql) {
+        PGresult* r = PQexec(conn, sql);
+        QString err = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK
+                          ? QString()
+                          : QString::fromUtf8(PQresultErrorMessage(r));
+        PQclear(r);
+        return err;
+    }
+};
+} // namespace
+
+class TestOciPostgres : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        REQUIRE_DATABASE();
+        QVERIFY2(m_sender.ok(), qPrintable(m_sender.error()));
+    }
+
+    void wrongPasswordThenRight() {
+        MessageBoxRecorder boxes;
+        const std::string user = TestDatabase::user();
+        const std::string connect = TestDatabase::connectString();
+        QCOMPARE(OciLogon(user.c_str(), "certainly-not-the-password", connect.c_str()), 0);
+        QCOMPARE(g_bConnected, 0);
+        QCOMPARE(g_lda.fc, std::uint8_t(0));
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().startsWith("ORACLE Error\nORA-01017") &&
+                     boxes.lastText().contains("password authentication failed"),
+                 qPrintable(boxes.lastText()));
+
+        // Options cannot be smuggled in: the whole rest is taken as the database's name.
+        const std::string smuggled = connect + " options=-csearch_path=evil";
+        QCOMPARE(OciLogon(user.c_str(), TestDatabase::password().c_str(), smuggled.c_str()), 0);
+        QVERIFY2(boxes.lastText().contains("options=-csearch_path=evil\" does not exist"),
+                 qPrintable(boxes.lastText()));
+
+        // Not a PostgreSQL connect string: served by the other driver, which fails here.
+        QCOMPARE(OciLogon(user.c_str(), "x", "no-such-tns-alias"), 0);
+        QCOMPARE(g_bConnected, 0);
+        QCOMPARE(boxes.count(), 3);
+
+        QVERIFY(LogonToTestDatabase());
+        QCOMPARE(g_bConnected, 1);
+        QCOMPARE(boxes.count(), 3);
+        QCOMPARE(m_sender.scalar("SELECT count(*) FROM pg_stat_activity WHERE application_name "
+                                 "= 'Tidemark'"),
+                 QStringLiteral("1"));
+    }
+
+    void rejectedStatement() {
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        cursor.Parse("select * from no_such_table_anywhere");
+        QCOMPARE(boxes.count(), 0); // parsing is deferred
+        QCOMPARE(cursor.Execute(FALSE), FALSE);
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(cursor.Execute(TRUE), FALSE);
+        QCOMPARE(boxes.count(), 1);
+        const QString text = boxes.lastText();
+        QVERIFY2(text.startsWith("ORACLE Error when processing OCI function OEXEC, OEXN\n") &&
+                     text.contains("relation \"no_such_table_anywhere\" does not exist") &&
+                     text.contains("42P01"),
+                 qPrintable(text));
+
+        // The same cause gives the same code; the text follows the code through oerhms.
+        cursor.Parse("select * from another_missing_table");
+        QCOMPARE(cursor.Execute(FALSE), FALSE);
+        cursor.Parse("select 1");
+        QCOMPARE(cursor.Execute(FALSE), TRUE);
+        QCOMPARE(boxes.count(), 1);
+    }
+
+    void sameCauseSameCode() {
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &g_lda, nullptr, -1, -1, nullptr, -1), 0);
+        QCOMPARE(oparse(&cda, "select * from missing_one", -1, 1, 2), 0);
+        QVERIFY(oexec(&cda) != 0);
+        const int first = cda.rc;
+        QCOMPARE(cda.fc, std::uint8_t(OCI_FC_OEXEC));
+        QCOMPARE(oparse(&cda, "select * from missing_two", -1, 1, 2), 0);
+        QVERIFY(oexec(&cda) != 0);
+        QCOMPARE(int(cda.rc), first);
+        char buf[512];
+        oerhms(&g_lda, cda.rc, buf, sizeof buf);
+        QVERIFY2(QByteArray(buf).contains("missing_two"), buf);
+        QCOMPARE(oparse(&cda, "select pg_catalog.no_such_function()", -1, 1, 2), 0);
+        QVERIFY(oexec(&cda) != 0);
+        QVERIFY(int(cda.rc) != first);
+        QCOMPARE(oclose(&cda), 0);
+        QVERIFY(oclose(&cda) != 0); // closed once only
+        QCOMPARE(int(cda.rc), int(OCI_RC_INVALID_CURSOR));
+    }
+
+    void plainMessage() {
+        QVERIFY(m_sender.sendDebug("hello"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        int length = -1;
+        char text[2000];
+        short ind = 5;
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(length, 5);
+        QCOMPARE(ind, short(0));
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(QByteArray(text), QByteArray("hello"));
+        QCOMPARE(receive(cursor, "tidemark"), 1); // nothing more waiting
+
+        // Text is UTF-8 both ways.
+        QVERIFY(m_sender.sendDebug(QString::fromUtf8("h\u00e9llo \u20ac")));
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+        cursor.Execute(TRUE);
+        QCOMPARE(length, 7); // characters
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        cursor.Execute(TRUE);
+        QCOMPARE(QByteArray(text), QByteArray("h\xc3\xa9llo \xe2\x82\xac"));
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    void typedMessage() {
+        QVERIFY(m_sender.sendDebug("hello"));
+        QVERIFY(m_sender.exec("SELECT dbms_pipe.pack_message(1.50::numeric), "
+                              "dbms_pipe.pack_message(date '2024-02-29'), "
+                              "dbms_pipe.pack_message('\\x0102'::bytea), "
+                              "dbms_pipe.pack_message(now()), dbms_pipe.send_message('tidemark')"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        Item item = typedItem(cursor);
+        QCOMPARE(item.type, 6);
+        QCOMPARE(item.value, QByteArray("5"));
+        item = typedItem(cursor);
+        QCOMPARE(item.type, 9);
+        QCOMPARE(item.value, QByteArray("hello"));
+        item = typedItem(cursor);
+        QCOMPARE(item.type, 0); // end of message
+        QCOMPARE(item.value, QByteArray(""));
+
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        item = typedItem(cursor);
+        QCOMPARE(item.type, 6);
+        QCOMPARE(item.value, QByteArray("1.5"));
+        item = typedItem(cursor);
+        QCOMPARE(item.type, 12);
+        QCOMPARE(item.value, QByteArray("2024-02-29"));
+        item = typedItem(cursor);
+        QCOMPARE(item.type, 23);
+        QCOMPARE(item.value, QByteArray("UNKNOWN"));
+        // A type the block does not unpack: its code, and :v_res keeps what it held.
+        item = typedItem(cursor, "kept");
+        QCOMPARE(item.type, 13);
+        QCOMPARE(item.value, QByteArray("kept"));
+        item = typedItem(cursor, "kept");
+        QCOMPARE(item.type, 13); // still there: nothing was unpacked
+        QCOMPARE(receive(cursor, "tidemark"), 1);
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    void overflowAndNull() {
+        QVERIFY(m_sender.sendDebug("hello world"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        int length = -1;
+        short ind = 7;
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(length, 11);
+
+        char small[12];
+        std::memset(small, '#', sizeof small);
+        std::strcpy(small, "safe");
+        ind = 7;
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", small, 11, SQLT_STR, &ind); // 11 characters need 12 bytes
+        QCOMPARE(cursor.Execute(FALSE), FALSE);
+        QCOMPARE(QByteArray(small), QByteArray("safe")); // nothing written
+        QCOMPARE(small[11], '#');
+        QCOMPARE(ind, short(7));
+        char buf[512];
+        oerhms(&g_lda, OCI_RC_VALUE_ERROR, buf, sizeof buf);
+        QVERIFY2(QByteArray(buf).contains("character string buffer too small"), buf);
+
+        // The server handed the item over before its size was known, as Oracle's block would
+        // have, so the next unpack finds none: NULL gives the empty string and indicator -1.
+        char text[2000];
+        std::strcpy(text, "stale");
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(QByteArray(text), QByteArray(""));
+        QCOMPARE(ind, short(-1));
+        length = 42;
+        ind = 0;
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(length, 0);
+        QCOMPARE(ind, short(-1));
+        QCOMPARE(boxes.count(), 0);
+
+        // A 1999-character text fills a 2000-byte buffer exactly.
+        const QString longText(1999, QLatin1Char('z'));
+        QVERIFY(m_sender.sendDebug(longText));
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(length, 1999);
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(QString::fromLatin1(text), longText);
+    }
+
+    void wrongItemTypeLeavesVariablesAlone() {
+        QVERIFY(m_sender.sendDebug("abc"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        QCOMPARE(receive(cursor, "tidemark"), 0);
+        char text[100] = "preset";
+        short ind = 3;
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;"); // the number comes first
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        QCOMPARE(cursor.Execute(TRUE), FALSE);
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains("datatype mismatch"), qPrintable(boxes.lastText()));
+        QCOMPARE(QByteArray(text), QByteArray("preset"));
+        QCOMPARE(ind, short(3));
+        // A placeholder left unbound, or one the statement lacks.
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        QCOMPARE(cursor.Execute(FALSE), FALSE);
+        char buf[512];
+        oerhms(&g_lda, OCI_RC_NOT_ALL_BOUND, buf, sizeof buf);
+        QVERIFY2(QByteArray(buf).contains(":chr"), buf);
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        cursor.Bind(":other", text, sizeof text, SQLT_STR, &ind);
+        QCOMPARE(cursor.Execute(FALSE), FALSE);
+        QCOMPARE(QByteArray(text), QByteArray("preset"));
+        QCOMPARE(receive(cursor, "tidemark"), 1); // the rest of the message went with it
+    }
+
+    void apostropheInPipeName() {
+        QVERIFY(m_sender.sendDebug("to the right pipe", "it's"));
+        QVERIFY(m_sender.sendDebug("not this one", "it"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        // Unescaped, the literal ends early and the server rejects the text.
+        QCOMPARE(receive(cursor, "it's", 77), 77);
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains("syntax error"), qPrintable(boxes.lastText()));
+        // Doubled, the apostrophe reaches the server as part of the name.
+        QCOMPARE(receive(cursor, "it''s"), 0);
+        char text[2000];
+        int length = 0;
+        short ind = 0;
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+        cursor.Execute(TRUE);
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        cursor.Execute(TRUE);
+        QCOMPARE(QByteArray(text), QByteArray("to the right pipe"));
+        cursor.Parse("begin dbms_pipe.purge('it'); end;");
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(receive(cursor, "it"), 1);
+        QCOMPARE(boxes.count(), 1);
+    }
+
+    void purge() {
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(m_sender.sendDebug(QStringLiteral("m%1").arg(i), "purged"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        cursor.Parse("begin dbms_pipe.purge('purged'); end;");
+        QCOMPARE(cursor.Execute(TRUE), TRUE);
+        QCOMPARE(receive(cursor, "purged"), 1);
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    void proceduresForEveryone() {
+        MessageBoxRecorder boxes;
+        for (int round = 0; round < 2; ++round) { // installing twice replaces them
+            COciCursor cursor;
+            for (const char* text :
+                 {kCreateSendDebugMessage, kCreateSendTraceMessage, kCreateSynonymSendDebugMessage,
+                  kCreateSynonymSendTraceMessage}) {
+                cursor.Parse(text);
+                QVERIFY2(cursor.Execute(FALSE), text);
+            }
+        }
+        QCOMPARE(boxes.count(), 0);
+
+        QVERIFY(m_sender.exec("DROP ROLE IF EXISTS tidemark_caller"));
+        QVERIFY(m_sender.exec(
+            "CREATE ROLE tidemark_caller LOGIN PASSWORD 'caller-pw' NOSUPERUSER NOINHERIT"));
+        OtherRole caller("tidemark_caller", "caller-pw");
+        QVERIFY2(PQstatus(caller.conn) == CONNECTION_OK, PQerrorMessage(caller.conn));
+        QCOMPARE(caller.run("CALL SendDebugMessage('hello')"), QString());
+        QCOMPARE(caller.run("CALL SendTraceMessage('traced')"), QString());
+        QCOMPARE(caller.run("CALL SendDebugMessage('elsewhere', 'other pipe')"), QString());
+        // Too long for the trace procedure's 2000 characters: an error, as on Oracle.
+        QVERIFY(!caller.run("CALL SendTraceMessage(repeat('x', 1995))").isEmpty());
+
+        COciCursor cursor;
+        auto next = [&](const std::string& pipe) {
+            char text[2000] = "";
+            int length = -1;
+            short ind = 0;
+            if (receive(cursor, pipe) != 0)
+                return std::make_pair(-1, QByteArray());
+            cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+            cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
+            cursor.Execute(TRUE);
+            cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+            cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+            cursor.Execute(TRUE);
+            return std::make_pair(length, QByteArray(text));
+        };
+        auto msg = next("tidemark");
+        QCOMPARE(msg.first, 5);
+        QCOMPARE(msg.second, QByteArray("hello"));
+        msg = next("tidemark");
+        QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d: traced$")
+                     .match(QString::fromUtf8(msg.second))
+                     .hasMatch(),
+                 msg.second.constData());
+        QCOMPARE(msg.first, msg.second.size());
+        QCOMPARE(next("tidemark").first, -1);
+        QCOMPARE(next("other pipe").second, QByteArray("elsewhere"));
+        QCOMPARE(boxes.count(), 0);
+    }
+
+private:
+    PipeSender m_sender;
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    TestOciPostgres test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ocipostgres.moc"
