@@ -11,7 +11,6 @@
 
 namespace ocidrv::oci {
 
-using ub1 = unsigned char;
 using ub2 = unsigned short;
 using sb2 = short;
 using ub4 = unsigned int;
@@ -32,22 +31,19 @@ constexpr sword OCI_SUCCESS_WITH_INFO = 1;
 constexpr sword OCI_NO_DATA = 100;
 constexpr sword OCI_ERROR = -1;
 constexpr sword OCI_INVALID_HANDLE = -2;
-constexpr sword OCI_NEED_DATA = 99;
-constexpr sword OCI_STILL_EXECUTING = -3123;
 
 constexpr ub4 OCI_DEFAULT = 0;
 
 // Handle types.
 constexpr ub4 OCI_HTYPE_ENV = 1;
 constexpr ub4 OCI_HTYPE_ERROR = 2;
-constexpr ub4 OCI_HTYPE_SVCCTX = 3;
 constexpr ub4 OCI_HTYPE_STMT = 4;
 
 constexpr ub4 OCI_NTV_SYNTAX = 1;      // statement language: the server's own
 constexpr ub4 OCI_ATTR_STMT_TYPE = 24; // ub2 attribute of a statement handle
 constexpr ub2 OCI_STMT_SELECT = 1;     // its value for a query
 constexpr ub2 OCI_CHARSET_AL32UTF8 = 873;
-constexpr std::size_t OCI_ERROR_MAXMSG_SIZE = 3072; // room for the longest message text
+constexpr std::size_t kErrorTextSize = 3072; // room for the longest message text
 
 using OCIEnvNlsCreateFn = sword (*)(OCIEnv** envp, ub4 mode, void* ctxp,
                                     void* (*malocfp)(void*, std::size_t),

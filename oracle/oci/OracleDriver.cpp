@@ -39,7 +39,7 @@ const OraText* Text(const std::string& text) {
 void ReadError(const Api& api, void* handle, ub4 handleType, sword status, const char* call,
                int fallbackCode, Error& error) {
     sb4 code = 0;
-    std::vector<OraText> text(OCI_ERROR_MAXMSG_SIZE, 0);
+    std::vector<OraText> text(kErrorTextSize, 0);
     if (handle != nullptr && status != OCI_INVALID_HANDLE &&
         api.ErrorGet(handle, 1, nullptr, &code, text.data(), ub4(text.size()), handleType) ==
             OCI_SUCCESS &&
