@@ -17,8 +17,6 @@ namespace {
 
 using namespace oci;
 
-constexpr int kNoStatementParsed = 1003;
-
 bool Succeeded(sword status) {
     return status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO;
 }
@@ -289,7 +287,7 @@ bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
     if (!Usable(error))
         return false;
     if (!m_statement) {
-        error.code = kNoStatementParsed;
+        error.code = OCI_RC_NO_STATEMENT;
         error.message = OraPrefix(error.code) + "no statement parsed";
         return false;
     }
