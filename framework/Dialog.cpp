@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <algorithm>
+
 namespace {
 struct CUserException {}; // a failed exchange; caught by UpdateData
 } // namespace
@@ -23,9 +25,67 @@ bool CWnd::SubclassWindow(QWidget* w) {
 
 int CWnd::GetDlgCtrlID() const { return m_hWnd ? m_hWnd->property("dlgCtrlId").toInt() : 0; }
 
+void CWnd::SetWindowText(const QString& text) {
+    if (auto* l = qobject_cast<QLabel*>(m_hWnd.data()))
+        l->setText(text);
+    else if (auto* b = qobject_cast<QAbstractButton*>(m_hWnd.data()))
+        b->setText(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(m_hWnd.data()))
+        e->setText(text);
+    else if (m_hWnd)
+        m_hWnd->setWindowTitle(text);
+}
+
+QString CWnd::GetWindowText() const {
+    if (auto* l = qobject_cast<QLabel*>(m_hWnd.data()))
+        return l->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(m_hWnd.data()))
+        return b->text();
+    if (auto* e = qobject_cast<QLineEdit*>(m_hWnd.data()))
+        return e->text();
+    return m_hWnd ? m_hWnd->windowTitle() : QString();
+}
+
 QLabel* CStatic::label() const { return qobject_cast<QLabel*>(m_hWnd.data()); }
 QComboBox* CComboBox::combo() const { return qobject_cast<QComboBox*>(m_hWnd.data()); }
 QSlider* CSliderCtrl::slider() const { return qobject_cast<QSlider*>(m_hWnd.data()); }
+
+namespace {
+// The platform's trackbar sets its page size to a fifth of the range whenever the range changes.
+void resetPageSize(QSlider* s) { s->setPageStep(std::max(1, (s->maximum() - s->minimum()) / 5)); }
+} // namespace
+
+void CSliderCtrl::SetRangeMin(int nMin, BOOL bRedraw) {
+    if (QSlider* s = slider()) {
+        s->setMinimum(nMin);
+        resetPageSize(s);
+        if (bRedraw)
+            s->update();
+    }
+}
+
+void CSliderCtrl::SetRangeMax(int nMax, BOOL bRedraw) {
+    if (QSlider* s = slider()) {
+        s->setMaximum(nMax);
+        resetPageSize(s);
+        if (bRedraw)
+            s->update();
+    }
+}
+
+void CSliderCtrl::SetTicFreq(int nFreq) {
+    if (QSlider* s = slider())
+        s->setTickInterval(nFreq);
+}
+
+void CSliderCtrl::SetPos(int nPos) {
+    if (QSlider* s = slider())
+        s->setValue(nPos);
+}
+
+int CSliderCtrl::GetPos() const { return slider() ? slider()->value() : 0; }
+int CSliderCtrl::GetPageSize() const { return slider() ? slider()->pageStep() : 0; }
+int CSliderCtrl::GetLineSize() const { return slider() ? slider()->singleStep() : 0; }
 
 void CComboBox::ResetContent() {
     if (QComboBox* c = combo()) {
@@ -207,11 +267,24 @@ void CDialog::GotoDlgCtrl(QWidget* w) {
 }
 
 void CDialog::NextDlgCtrl() {
+    const auto isTabStop = [this](QWidget* w) {
+        return w != this && !w->isWindow() && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+               m_controls.key(w, 0) != 0;
+    };
     QWidget* current = focusWidget();
+    if (!current) {
+        // Nothing focused yet (during OnInitDialog): the control the dialog focuses by default,
+        // its first tab stop, counts as the current one.
+        for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+            if (isTabStop(w)) {
+                current = w;
+                break;
+            }
+        }
+    }
     QWidget* w = current ? current->nextInFocusChain() : nextInFocusChain();
     for (; w && w != current; w = w->nextInFocusChain()) {
-        if (w != this && !w->isWindow() && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
-            m_controls.key(w, 0) != 0) {
+        if (isTabStop(w)) {
             GotoDlgCtrl(w);
             return;
         }

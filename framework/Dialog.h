@@ -21,6 +21,8 @@ public:
     QWidget* GetSafeHwnd() const { return m_hWnd; }
     bool SubclassWindow(QWidget* w);
     int GetDlgCtrlID() const;
+    void SetWindowText(const QString& text);
+    QString GetWindowText() const;
 
 protected:
     virtual void PreSubclassWindow() {}
@@ -46,9 +48,18 @@ private:
     bool m_bSort = false;
 };
 
+// The trackbar. As on the platform, a new range resets the page size to a fifth of the range
+// (at least 1); the line size stays 1.
 class CSliderCtrl : public CWnd {
 public:
     QSlider* slider() const;
+    void SetRangeMin(int nMin, BOOL bRedraw = 0);
+    void SetRangeMax(int nMax, BOOL bRedraw = 0);
+    void SetTicFreq(int nFreq);
+    void SetPos(int nPos); // clamped to the range
+    int GetPos() const;
+    int GetPageSize() const;
+    int GetLineSize() const;
 };
 
 class CDataExchange {

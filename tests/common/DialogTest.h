@@ -1,0 +1,67 @@
+#pragma once
+// Helpers for dialog tests: running a modal dialog with a test body inside its loop, and checking
+// that no control clips its text.
+#include "Dialog.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+// Runs dlg.DoModal() and, once its loop runs, body() inside it. If the body leaves the dialog
+// open (a failed check returns early), the dialog is ended with -99 so that the test goes on.
+template <class Body> int RunModal(CDialog& dlg, Body body) {
+    QTimer::singleShot(0, &dlg, [&dlg, &body] {
+        [&] {
+            QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(&dlg));
+            body();
+        }();
+        if (dlg.isVisible())
+            dlg.done(-99);
+    });
+    return dlg.DoModal();
+}
+
+// Returns a description of each label, check box, push button or group box whose text would not
+// fit inside it.
+inline QStringList ClippedControls(const QWidget& dialog) {
+    QStringList clipped;
+    for (const QWidget* w : dialog.findChildren<QWidget*>()) {
+        if (w->isHidden())
+            continue;
+        const QFontMetrics fm(w->font());
+        QString text;
+        int needWidth = 0;
+        int lines = 1;
+        int available = w->height();
+        if (const auto* l = qobject_cast<const QLabel*>(w)) {
+            text = l->text();
+            needWidth = l->sizeHint().width();
+            available = l->contentsRect().height();
+        } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
+            text = b->text();
+            needWidth = b->sizeHint().width();
+        } else if (const auto* g = qobject_cast<const QGroupBox*>(w)) {
+            text = g->title();
+            needWidth = g->minimumSizeHint().width();
+        } else {
+            continue;
+        }
+        if (text.isEmpty())
+            continue;
+        lines = int(text.count(QLatin1Char('\n'))) + 1;
+        if (needWidth > w->width() || lines * fm.height() > available)
+            clipped.append(QStringLiteral("%1 \"%2\": %3x%4 needs %5x%6")
+                               .arg(QLatin1String(w->metaObject()->className()), text)
+                               .arg(w->width())
+                               .arg(available)
+                               .arg(needWidth)
+                               .arg(lines * fm.height()));
+    }
+    return clipped;
+}
