@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <cmath>
+#include <numbers>
 
 namespace {
 constexpr int kLogoWidth = 180;
@@ -16,7 +17,8 @@ constexpr int kLogoHeight = 70;
 QPainterPath waveBand(double baseline, double amplitude, double wavelength, double phase) {
     QPainterPath path(QPointF(0, kLogoHeight));
     for (int x = 0; x <= kLogoWidth; x += 2) {
-        const double y = baseline + amplitude * std::sin((x / wavelength) * 2.0 * M_PI + phase);
+        const double y =
+            baseline + amplitude * std::sin((x / wavelength) * 2.0 * std::numbers::pi + phase);
         path.lineTo(x, y);
     }
     path.lineTo(kLogoWidth, kLogoHeight);

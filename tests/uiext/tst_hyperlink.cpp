@@ -21,21 +21,18 @@ public:
     }
 };
 
-// The open steps replaced by scripted results; what would have been started is recorded.
+// The desktop's open and the handler query give scripted results; the registered command is
+// read and started for real, and what was started is recorded.
 class TestLink : public CBriskHyperlink {
 public:
     int shellResult = SE_ERR_NOASSOC;
-    QString handler; // empty: no HTML handler registered
-    QString command; // empty: the handler has no open command
-    int startResult = SE_OPENED;
+    QString handler;     // empty: no HTML handler registered
     QStringList started; // argv of the last program started
     int shellCalls = 0;
 
     using CBriskHyperlink::m_clrFollowed;
     using CBriskHyperlink::m_clrHover;
     using CBriskHyperlink::m_clrLink;
-    using CBriskHyperlink::OnLinkClicked;
-    using CBriskHyperlink::SetFollowed;
 
     // The real desktop step, for targets that are refused before anything is opened.
     int realShellOpen(const QString& target) {
@@ -51,15 +48,9 @@ protected:
         id = handler;
         return handler.isEmpty() ? SE_ERR_FNF : 0;
     }
-    int ReadOpenCommand(const QString& id, QString& out) override {
-        if (id != handler || command.isEmpty())
-            return SE_ERR_FNF;
-        out = command;
-        return 0;
-    }
-    int StartProgram(const QStringList& argv, int) override {
+    int StartProgram(const QStringList& argv, int nShowCmd) override {
         started = argv;
-        return startResult;
+        return CBriskHyperlink::StartProgram(argv, nShowCmd);
     }
 };
 
@@ -119,15 +110,14 @@ private slots:
     void fitKeepsTheAnchoredEdge_data();
     void fitKeepsTheAnchoredEdge();
     void targetAndText();
-    void linkLook();
     void colours();
     void commandLineCut_data();
     void commandLineCut();
     void desktopEntryExec();
-    void fallbackStartsTheHandlerWithTheTarget();
     void failedOpenShowsTheMessage_data();
     void failedOpenShowsTheMessage();
     void missingFilesAreReportedWithoutOpening();
+    void fallbackRunsTheRegisteredProgram();
 };
 
 void TestHyperlink::fitKeepsTheAnchoredEdge_data() {
@@ -201,6 +191,12 @@ void TestHyperlink::targetAndText() {
     QCOMPARE(empty->text(), QStringLiteral("https://www.example.com/tidemark"));
     QCOMPARE(empty->toolTip(), QStringLiteral("https://www.example.com/tidemark"));
     QVERIFY(empty->width() > 0);
+    // The link look: an underlined copy of the control's font and the hand cursor.
+    QVERIFY(empty->font().underline());
+    QCOMPARE(empty->font().pointSize(), dlg.font().pointSize());
+    QCOMPARE(empty->cursor().shape(), Qt::PointingHandCursor);
+    a.SetUnderlined(false);
+    QVERIFY(!empty->font().underline());
 
     // A static with text keeps it and opens the separately given target.
     TestLink b;
@@ -221,28 +217,6 @@ void TestHyperlink::targetAndText() {
     QVERIFY(c.SubclassWindow(plain));
     QCOMPARE(c.GetTarget(), QStringLiteral("https://www.example.com/p"));
     QCOMPARE(plain->toolTip(), QStringLiteral("https://www.example.com/p"));
-}
-
-void TestHyperlink::linkLook() {
-    LinkDialog dlg;
-    QLabel* l = dlg.addStatic(100, QStringLiteral("Link"), Qt::AlignLeft, 10);
-    const int pointSize = l->font().pointSize();
-    CBriskHyperlink link;
-    QVERIFY(link.SubclassWindow(l));
-    QVERIFY(l->font().underline());
-    QCOMPARE(l->font().pointSize(), pointSize); // a copy of the control's font
-    QCOMPARE(l->cursor().shape(), Qt::PointingHandCursor);
-
-    link.SetUnderlined(false);
-    QVERIFY(!l->font().underline());
-    link.SetTarget(QStringLiteral("https://www.example.com/"), true);
-    QVERIFY(l->font().underline());
-
-    // Before a window exists only the target is kept.
-    CBriskHyperlink unbound;
-    unbound.SetTarget(QStringLiteral("x"), false);
-    QCOMPARE(unbound.GetTarget(), QStringLiteral("x"));
-    QVERIFY(unbound.GetUnderlined());
 }
 
 void TestHyperlink::colours() {
@@ -335,42 +309,6 @@ void TestHyperlink::desktopEntryExec() {
              QString());
 }
 
-void TestHyperlink::fallbackStartsTheHandlerWithTheTarget() {
-    LinkDialog dlg;
-    QLabel* l = dlg.addStatic(100, QStringLiteral("Web"), Qt::AlignLeft, 10);
-    TestLink link;
-    QVERIFY(link.SubclassWindow(l));
-    const QString target = QStringLiteral("https://www.example.com/a page?q=\"x\"");
-    link.SetTarget(target, true);
-    link.handler = QStringLiteral("browser.desktop");
-    link.command = QStringLiteral("/opt/browser/browser %i --new-window \"%u\" --private");
-
-    MessageBoxRecorder boxes;
-    press(l);
-    // The switches after the target's place are dropped; the target is one argument.
-    QCOMPARE(link.started, QStringList({QStringLiteral("/opt/browser/browser"),
-                                        QStringLiteral("--new-window"), target}));
-    QVERIFY(link.GetFollowed());
-    QCOMPARE(boxes.count(), 0);
-
-    // The handler could not be started: its own code is reported.
-    link.started.clear();
-    link.startResult = CBriskHyperlink::SE_ERR_FNF;
-    press(l);
-    QVERIFY(!link.GetFollowed());
-    QCOMPARE(boxes.lastText(),
-             QStringLiteral("Unable to open hyperlink:\n\nThe specified file was not found."));
-
-    // No open command registered: the desktop's own code is reported, nothing is started.
-    link.started.clear();
-    link.command.clear();
-    press(l);
-    QVERIFY(link.started.isEmpty());
-    QCOMPARE(boxes.lastText(), QStringLiteral("Unable to open hyperlink:\n\nThere is no "
-                                              "application associated\nwith the given filename "
-                                              "extension."));
-}
-
 void TestHyperlink::failedOpenShowsTheMessage_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
@@ -417,6 +355,62 @@ void TestHyperlink::missingFilesAreReportedWithoutOpening() {
     QCOMPARE(link.realShellOpen(dir.filePath(QStringLiteral("no/such/dir/page.htm"))),
              int(CBriskHyperlink::SE_ERR_PNF));
     QCOMPARE(link.realShellOpen(QString()), int(CBriskHyperlink::SE_ERR_FNF));
+}
+
+void TestHyperlink::fallbackRunsTheRegisteredProgram() {
+    // A stand-in browser registered in a private data folder: it writes its arguments down.
+    QTemporaryDir data;
+    QVERIFY(QDir(data.path()).mkpath(QStringLiteral("applications")));
+    const QString script = data.filePath(QStringLiteral("fake browser"));
+    const QString written = data.filePath(QStringLiteral("opened.txt"));
+    {
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"" +
+                written.toUtf8() + "\"\n");
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile entry(data.filePath(QStringLiteral("applications/tm-browser.desktop")));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Fake\nExec=\"" + script.toUtf8() +
+                    "\" %i --new-window \"%u\" --dropped\n");
+    }
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    const bool hadData = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    const auto restoreData = [&] {
+        if (hadData)
+            qputenv("XDG_DATA_HOME", oldData);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    };
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+
+    LinkDialog dlg;
+    QLabel* l = dlg.addStatic(100, QStringLiteral("Web"), Qt::AlignLeft, 10);
+    TestLink link;
+    QVERIFY(link.SubclassWindow(l));
+    const QString target = QStringLiteral("https://www.example.com/a page?q=\"x\"");
+    link.SetTarget(target, true);
+    link.handler = QStringLiteral("tm-browser.desktop");
+    MessageBoxRecorder boxes;
+    press(l);
+    restoreData();
+
+    QCOMPARE(boxes.count(), 0);
+    QVERIFY(link.GetFollowed());
+    QTRY_VERIFY(QFile::exists(written));
+    QFile out(written);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(out.readAll()), QStringLiteral("--new-window\n") + target + "\n");
+
+    // A registered program that is not there: "file not found".
+    link.started.clear();
+    QVERIFY(QFile::remove(script));
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    press(l);
+    restoreData();
+    QCOMPARE(boxes.lastText(),
+             QStringLiteral("Unable to open hyperlink:\n\nThe specified file was not found."));
+    QVERIFY(!link.GetFollowed());
 }
 
 QTEST_MAIN(TestHyperlink)
