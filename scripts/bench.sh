@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and prints their figures: the append cost without a database, the
+# drain throughput in a throw-away cluster with orafce.
+set -euo pipefail
+build_dir=${1:?build directory}
+export QT_QPA_PLATFORM=offscreen
+echo "== AppendMessage cost"
+"$build_dir/bench/append/bench_append"
+echo "== Drain throughput"
+pg_virtualenv -v 15 bash -c '
+    set -euo pipefail
+    psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
+    "$0/bench/drain/bench_drain"
+' "$build_dir"
