@@ -5,9 +5,26 @@
 #include "View.h"
 #include "WinApp.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+#include <QToolButton>
+#include <QtGui/qguiapplication_platform.h>
+#include <dlfcn.h>
 
-CFrameWnd::CFrameWnd() = default;
+CFrameWnd::CFrameWnd() {
+    // Menus and buttons follow their commands' state whenever the program goes idle.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &CFrameWnd::UpdateCommandUI);
+    // The bars are not offered for hiding through a context menu of the frame.
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
 
 CFrameWnd::~CFrameWnd() {
     // The view goes before the window that holds it.
@@ -84,4 +101,390 @@ void CFrameWnd::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands, menu and recent files
+
+namespace {
+QString promptPart(const char* prompt, bool tooltip) {
+    const QString text = QString::fromLatin1(prompt ? prompt : "");
+    const qsizetype nl = text.indexOf(QLatin1Char('\n'));
+    if (nl < 0)
+        return tooltip ? QString() : text;
+    return tooltip ? text.mid(nl + 1) : text.left(nl);
+}
+
+// "&New\tCtrl+N" -> "&New" and "Ctrl+N"
+QString menuLabel(const char* menuText) {
+    const QString text = QString::fromLatin1(menuText ? menuText : "");
+    return text.section(QLatin1Char('\t'), 0, 0);
+}
+
+// A long path keeps its first folder and the file name: "/home/.../log.txt".
+QString abbreviatePath(const QString& path) {
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.size() <= 40)
+        return native;
+    const QString sep = QDir::separator();
+    const QStringList parts = native.split(sep);
+    if (parts.size() <= 3)
+        return native;
+    return parts.at(0) + sep + parts.at(1) + sep + QStringLiteral("...") + sep + parts.last();
+}
+} // namespace
+
+void CFrameWnd::LoadCommandTable(std::span<const CCommandEntry> table) {
+    QMap<QString, QMenu*> menus;
+    for (const CCommandEntry& entry : table) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(entry.name));
+        action->setText(menuLabel(entry.menuText));
+        action->setStatusTip(promptPart(entry.prompt, false));
+        action->setToolTip(promptPart(entry.prompt, true));
+        action->setIconVisibleInMenu(false);
+        if (entry.keys && *entry.keys) {
+            action->setShortcuts(QKeySequence::listFromString(QString::fromLatin1(entry.keys)));
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        const UINT nID = entry.nID;
+        connect(action, &QAction::triggered, this, [this, nID] { RouteCommand(nID); });
+        addAction(action); // keys work with or without a menu entry
+        m_actions.insert(nID, action);
+
+        if (!entry.menu)
+            continue;
+        const QString title = QString::fromLatin1(entry.menu);
+        QMenu* menu = menus.value(title);
+        if (!menu) {
+            menu = menuBar()->addMenu(title);
+            menus.insert(title, menu);
+            connect(menu, &QMenu::aboutToShow, this, &CFrameWnd::UpdateCommandUI);
+        }
+        if (entry.separatorBefore)
+            menu->addSeparator();
+        menu->addAction(action);
+        if (nID == ID_FILE_MRU_FILE1) {
+            // The first recent-file entry doubles as the grayed placeholder of an empty list.
+            m_pRecentMenu = menu;
+            m_pRecentAnchor = action;
+        }
+    }
+    if (m_pRecentAnchor) {
+        if (CWinApp* app = AfxGetApp())
+            connect(app, &CWinApp::recentFilesChanged, this, &CFrameWnd::rebuildRecentFiles);
+        rebuildRecentFiles();
+    }
+}
+
+void CFrameWnd::rebuildRecentFiles() {
+    if (!m_pRecentMenu || !m_pRecentAnchor)
+        return;
+    qDeleteAll(m_recentActions);
+    m_recentActions.clear();
+    const QStringList files = AfxGetApp() ? AfxGetApp()->GetRecentFileList() : QStringList();
+    const QString prompt = m_pRecentAnchor->statusTip();
+    for (qsizetype i = 0; i < files.size() && i < 16; ++i) {
+        auto* action =
+            new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(abbreviatePath(files.at(i))), this);
+        action->setStatusTip(prompt);
+        action->setData(files.at(i));
+        const UINT nID = ID_FILE_MRU_FILE1 + UINT(i);
+        connect(action, &QAction::triggered, this, [this, nID] { RouteCommand(nID); });
+        m_pRecentMenu->insertAction(m_pRecentAnchor, action);
+        m_recentActions.append(action);
+    }
+    m_pRecentAnchor->setVisible(files.isEmpty());
+    m_pRecentAnchor->setEnabled(false);
+}
+
+void CFrameWnd::UpdateCommandUI() {
+    for (auto it = m_actions.cbegin(); it != m_actions.cend(); ++it) {
+        if (it.key() >= ID_FILE_MRU_FILE1 && it.key() <= ID_FILE_MRU_FILE16)
+            continue; // the placeholder stays grayed; real entries are separate actions
+        CCmdUI ui;
+        if (!RouteUpdateCmdUI(it.key(), &ui))
+            continue;
+        QAction* action = it.value();
+        action->setEnabled(ui.m_bEnabled);
+        if (ui.m_bChecked && !action->isCheckable())
+            action->setCheckable(true);
+        if (action->isCheckable())
+            action->setChecked(ui.m_bChecked);
+    }
+}
+
+void CFrameWnd::EnableDocking(unsigned dwDockStyle) {
+    m_dwDockStyle = dwDockStyle;
+    setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
+}
+
+void CFrameWnd::DockControlBar(QToolBar* pBar) {
+    Qt::ToolBarArea area = Qt::TopToolBarArea;
+    if (!(m_dwDockStyle & CBRS_ALIGN_TOP)) {
+        if (m_dwDockStyle & CBRS_ALIGN_LEFT)
+            area = Qt::LeftToolBarArea;
+        else if (m_dwDockStyle & CBRS_ALIGN_BOTTOM)
+            area = Qt::BottomToolBarArea;
+        else if (m_dwDockStyle & CBRS_ALIGN_RIGHT)
+            area = Qt::RightToolBarArea;
+    }
+    addToolBar(area, pBar);
+    pBar->show();
+}
+
+bool CFrameWnd::OnCmdMsg(UINT nID) {
+    if (nID == ID_VIEW_TOOLBAR || nID == ID_VIEW_STATUS_BAR) {
+        if (QWidget* bar =
+                GetControlBar(nID == ID_VIEW_TOOLBAR ? AFX_IDW_TOOLBAR : AFX_IDW_STATUS_BAR)) {
+            bar->setVisible(bar->isHidden());
+            UpdateCommandUI();
+        }
+        return true;
+    }
+    return false;
+}
+
+bool CFrameWnd::OnUpdateCmdUI(UINT nID, CCmdUI* pCmdUI) {
+    if (nID == ID_VIEW_TOOLBAR || nID == ID_VIEW_STATUS_BAR) {
+        QWidget* bar = GetControlBar(nID == ID_VIEW_TOOLBAR ? AFX_IDW_TOOLBAR : AFX_IDW_STATUS_BAR);
+        pCmdUI->Enable(bar != nullptr);
+        pCmdUI->SetCheck(bar && !bar->isHidden());
+        return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Toolbar
+
+namespace {
+// Keeps tooltips and fly-by prompts of the toolbar's buttons to what the bar style allows.
+class BarStyleFilter : public QObject {
+public:
+    BarStyleFilter(CToolBar* bar) : QObject(bar), m_bar(bar) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ToolTip && !(m_bar->GetBarStyle() & CBRS_TOOLTIPS))
+            return true;
+        if (event->type() == QEvent::StatusTip && !(m_bar->GetBarStyle() & CBRS_FLYBY))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    CToolBar* m_bar;
+};
+
+Qt::ToolBarAreas areasFor(unsigned dwStyle) {
+    Qt::ToolBarAreas areas;
+    if (dwStyle & CBRS_ALIGN_LEFT)
+        areas |= Qt::LeftToolBarArea;
+    if (dwStyle & CBRS_ALIGN_TOP)
+        areas |= Qt::TopToolBarArea;
+    if (dwStyle & CBRS_ALIGN_RIGHT)
+        areas |= Qt::RightToolBarArea;
+    if (dwStyle & CBRS_ALIGN_BOTTOM)
+        areas |= Qt::BottomToolBarArea;
+    return areas;
+}
+} // namespace
+
+bool CToolBar::Create(CFrameWnd* pParent, unsigned dwStyle, UINT nID) {
+    if (!pParent)
+        return false;
+    m_pFrame = pParent;
+    m_dwStyle = dwStyle & ~(WS_CHILD | WS_VISIBLE);
+    setObjectName(QStringLiteral("ToolBar%1").arg(nID));
+    setWindowTitle(QStringLiteral("Toolbar"));
+    setIconSize(QSize(16, 16));
+    setToolButtonStyle(Qt::ToolButtonIconOnly);
+    setMovable(false);
+    setFloatable(false);
+    setAllowedAreas(areasFor(m_dwStyle));
+    pParent->addToolBar(areasFor(m_dwStyle) & Qt::BottomToolBarArea ? Qt::BottomToolBarArea
+                                                                    : Qt::TopToolBarArea,
+                        this);
+    pParent->RegisterControlBar(nID, this);
+    setVisible(dwStyle & WS_VISIBLE);
+    return true;
+}
+
+bool CToolBar::LoadToolBar(std::span<const UINT> items, const QPixmap& bitmap) {
+    if (!m_pFrame || bitmap.isNull())
+        return false;
+    auto* filter = new BarStyleFilter(this);
+    int image = 0;
+    for (UINT nID : items) {
+        if (nID == ID_SEPARATOR) {
+            addSeparator();
+            m_items.append(ID_SEPARATOR);
+            continue;
+        }
+        QAction* action = m_pFrame->GetCommandAction(nID);
+        if (!action || (image + 1) * 16 > bitmap.width())
+            return false;
+        action->setIcon(QIcon(bitmap.copy(image * 16, 0, 16, 16)));
+        ++image;
+        addAction(action);
+        m_items.append(nID);
+        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action))) {
+            button->setAutoRaise(false); // ordinary raised buttons, not flat ones
+            button->installEventFilter(filter);
+        }
+    }
+    return true;
+}
+
+void CToolBar::SetBarStyle(unsigned dwStyle) {
+    m_dwStyle = dwStyle;
+}
+
+void CToolBar::EnableDocking(unsigned dwDockStyle) {
+    setAllowedAreas(areasFor(dwDockStyle));
+    const bool dockable = (dwDockStyle & CBRS_ALIGN_ANY) != 0;
+    setMovable(dockable);
+    setFloatable(dockable);
+}
+
+QList<UINT> CToolBar::GetItemIds() const {
+    return m_items;
+}
+
+QAction* CToolBar::GetItemAction(int index) const {
+    const QList<QAction*> all = actions();
+    return index >= 0 && index < all.size() ? all.at(index) : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar
+
+bool CStatusBar::Create(CFrameWnd* pParent, unsigned dwStyle, UINT nID) {
+    if (!pParent)
+        return false;
+    setObjectName(QStringLiteral("StatusBar%1").arg(nID));
+    pParent->setStatusBar(this);
+    pParent->RegisterControlBar(nID, this);
+    setVisible(dwStyle & WS_VISIBLE);
+    return true;
+}
+
+bool CStatusBar::SetIndicators(const UINT* lpIDArray, int nIDCount) {
+    if (!lpIDArray || nIDCount < 1)
+        return false;
+    for (int i = 0; i < nIDCount; ++i) {
+        const UINT nID = lpIDArray[i];
+        m_indicators.append(nID);
+        if (nID == ID_SEPARATOR) {
+            if (!m_pIdle) {
+                m_pIdle = new QLabel(QStringLiteral("Ready"), this);
+                addWidget(m_pIdle, 1);
+            }
+            continue;
+        }
+        QString text;
+        switch (nID) {
+        case ID_INDICATOR_CAPS:
+            text = QStringLiteral("CAP");
+            break;
+        case ID_INDICATOR_NUM:
+            text = QStringLiteral("NUM");
+            break;
+        case ID_INDICATOR_SCRL:
+            text = QStringLiteral("SCRL");
+            break;
+        default:
+            return false;
+        }
+        auto* pane = new QLabel(this);
+        pane->setFrameShape(QFrame::Panel);
+        pane->setFrameShadow(QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setProperty("indicatorText", text);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 12);
+        addPermanentWidget(pane);
+        m_panes.insert(nID, pane);
+    }
+    UpdateIndicators();
+    if (!m_panes.isEmpty() && AfxGetKeyLockState().bKnown)
+        m_nTimer = startTimer(250);
+    return true;
+}
+
+QString CStatusBar::GetPaneText(int nIndex) const {
+    const UINT nID = GetItemID(nIndex);
+    if (nIndex < 0 || nIndex >= m_indicators.size())
+        return QString();
+    if (nID == ID_SEPARATOR)
+        return currentMessage().isEmpty() && m_pIdle ? m_pIdle->text() : currentMessage();
+    const QLabel* pane = m_panes.value(nID);
+    return pane ? pane->text() : QString();
+}
+
+void CStatusBar::UpdateIndicators() {
+    const CKeyLockState state = AfxGetKeyLockState();
+    for (auto it = m_panes.cbegin(); it != m_panes.cend(); ++it) {
+        bool on = false;
+        if (it.key() == ID_INDICATOR_CAPS)
+            on = state.bCaps;
+        else if (it.key() == ID_INDICATOR_NUM)
+            on = state.bNum;
+        else if (it.key() == ID_INDICATOR_SCRL)
+            on = state.bScroll;
+        const QString text = on ? it.value()->property("indicatorText").toString() : QString();
+        if (it.value()->text() != text)
+            it.value()->setText(text);
+    }
+}
+
+void CStatusBar::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_nTimer)
+        UpdateIndicators();
+    else
+        QStatusBar::timerEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lock keys: on X11 the keyboard's indicator lights, read through the X keyboard extension of
+// the X library the platform plug-in already has loaded. Elsewhere they cannot be told.
+
+CKeyLockState AfxGetKeyLockState() {
+    CKeyLockState state;
+#if QT_CONFIG(xcb)
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return state;
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display* display = x11 ? x11->display() : nullptr;
+    if (!display)
+        return state;
+    struct Library {
+        void* handle = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
+        ~Library() {
+            if (handle)
+                dlclose(handle);
+        }
+    } lib;
+    if (!lib.handle)
+        return state;
+    using InternAtom = unsigned long (*)(Display*, const char*, int);
+    using GetNamedIndicator = int (*)(Display*, unsigned long, int*, int*, void*, int*);
+    auto internAtom = reinterpret_cast<InternAtom>(dlsym(lib.handle, "XInternAtom"));
+    auto getIndicator =
+        reinterpret_cast<GetNamedIndicator>(dlsym(lib.handle, "XkbGetNamedIndicator"));
+    if (!internAtom || !getIndicator)
+        return state;
+    auto lit = [&](const char* name, bool& on) {
+        const unsigned long atom = internAtom(display, name, 1);
+        int index = 0, value = 0;
+        if (atom && getIndicator(display, atom, &index, &value, nullptr, nullptr)) {
+            on = value != 0;
+            return true;
+        }
+        return false;
+    };
+    const bool caps = lit("Caps Lock", state.bCaps);
+    const bool num = lit("Num Lock", state.bNum);
+    const bool scroll = lit("Scroll Lock", state.bScroll);
+    state.bKnown = caps || num || scroll;
+#endif
+    return state;
 }

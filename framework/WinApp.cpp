@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QSettings>
 
 namespace {
 CWinApp*& theApp() {
@@ -18,6 +19,13 @@ CWinApp*& theApp() {
 }
 const QString kRecentSection = QStringLiteral("Recent File List");
 const QString kSettingsSection = QStringLiteral("Settings");
+
+bool ProfileIsEmpty() {
+    const QSettings profile(QSettings::NativeFormat, QSettings::UserScope,
+                            QCoreApplication::organizationName(),
+                            QCoreApplication::applicationName());
+    return profile.allKeys().isEmpty();
+}
 } // namespace
 
 CWinApp* AfxGetApp() {
@@ -37,8 +45,111 @@ CWinApp::~CWinApp() {
 
 int CWinApp::Run() {
     const int status = QApplication::exec();
-    SaveStdProfileSettings();
-    return status;
+    const int exitStatus = ExitInstance();
+    return status != 0 ? status : exitStatus;
+}
+
+int CWinApp::ExitInstance() {
+    if (m_nLastShellCommand != CCommandLineInfo::AppUnregister)
+        SaveStdProfileSettings();
+    return 0;
+}
+
+void CCommandLineInfo::ParseParam(const QString& param, bool bFlag, bool bLast) {
+    if (bFlag) {
+        const QString flag = param.toLower();
+        if (flag == QLatin1String("p")) {
+            m_nShellCommand = FilePrint;
+        } else if (flag == QLatin1String("pt")) {
+            m_nShellCommand = FilePrintTo;
+        } else if (flag == QLatin1String("dde")) {
+            m_nShellCommand = FileDDE;
+        } else if (flag == QLatin1String("unregister") || flag == QLatin1String("unregserver")) {
+            m_nShellCommand = AppUnregister;
+        } else if (flag == QLatin1String("register") || flag == QLatin1String("regserver")) {
+            m_nShellCommand = AppRegister;
+        } else if (flag == QLatin1String("embedding")) {
+            m_bRunEmbedded = true;
+            m_bShowSplash = false;
+        } else if (flag == QLatin1String("automation")) {
+            m_bRunAutomated = true;
+            m_bShowSplash = false;
+        }
+    } else if (m_strFileName.isEmpty()) {
+        m_strFileName = param;
+    } else if (m_nShellCommand == FilePrintTo && m_strPrinterName.isEmpty()) {
+        m_strPrinterName = param;
+    } else if (m_nShellCommand == FilePrintTo && m_strDriverName.isEmpty()) {
+        m_strDriverName = param;
+    } else if (m_nShellCommand == FilePrintTo && m_strPortName.isEmpty()) {
+        m_strPortName = param;
+    }
+    if (bLast && m_nShellCommand == FileNew && !m_strFileName.isEmpty())
+        m_nShellCommand = FileOpen;
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo) {
+    ParseCommandLine(rCmdInfo,
+                     m_bCommandLineSet ? m_commandLine : QCoreApplication::arguments().mid(1));
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo, const QStringList& args) {
+    static const QStringList slashSwitches = {
+        QStringLiteral("p"),          QStringLiteral("pt"),          QStringLiteral("dde"),
+        QStringLiteral("unregister"), QStringLiteral("unregserver"), QStringLiteral("register"),
+        QStringLiteral("regserver"),  QStringLiteral("embedding"),   QStringLiteral("automation")};
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        const bool last = i + 1 == args.size();
+        const bool dash = arg.size() > 1 && arg.startsWith(QLatin1Char('-'));
+        const bool slash = arg.size() > 1 && arg.startsWith(QLatin1Char('/')) &&
+                           slashSwitches.contains(arg.mid(1).toLower());
+        if (dash || slash)
+            rCmdInfo.ParseParam(arg.mid(1), true, last);
+        else
+            rCmdInfo.ParseParam(arg, false, last);
+    }
+    if (args.isEmpty())
+        rCmdInfo.ParseParam(QString(), true, true); // no argument: a new document
+}
+
+bool CWinApp::ProcessShellCommand(CCommandLineInfo& rCmdInfo) {
+    m_nLastShellCommand = rCmdInfo.m_nShellCommand;
+    switch (rCmdInfo.m_nShellCommand) {
+    case CCommandLineInfo::FileOpen:
+        return OpenDocumentFile(rCmdInfo.m_strFileName);
+
+    case CCommandLineInfo::FilePrint:
+    case CCommandLineInfo::FilePrintTo: {
+        if (!m_pTemplate || rCmdInfo.m_strFileName.isEmpty())
+            return false;
+        if (!m_pTemplate->OpenDocumentFile(rCmdInfo.m_strFileName, false))
+            return false;
+        if (rCmdInfo.m_nShellCommand == CCommandLineInfo::FilePrintTo &&
+            !rCmdInfo.m_strPrinterName.isEmpty())
+            GetPrinter()->setPrinterName(rCmdInfo.m_strPrinterName);
+        if (CFrameWnd* frame = GetMainWnd()) {
+            frame->RouteCommand(ID_FILE_PRINT_DIRECT);
+            frame->close();
+        }
+        return false; // printed: the program ends
+    }
+
+    case CCommandLineInfo::AppUnregister: {
+        DeleteProfile();
+        const bool removed = ProfileIsEmpty();
+        AfxMessageBox(removed ? QStringLiteral("System registry entries have been removed and the "
+                                               "INI file (if any) was deleted.")
+                              : QStringLiteral("Not all of the system registry entries (or INI "
+                                               "file) were removed."));
+        return false;
+    }
+
+    default: // a new document; the other switches have no effect here
+        if (!OnCmdMsg(ID_FILE_NEW))
+            OnFileNew();
+        return GetMainWnd() != nullptr;
+    }
 }
 
 void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> pTemplate) {
