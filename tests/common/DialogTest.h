@@ -13,12 +13,16 @@
 #include <QTimer>
 #include <QWidget>
 
-// Runs dlg.DoModal() and, once its loop runs, body() inside it. If the body leaves the dialog
-// open (a failed check returns early), the dialog is ended with -99 so that the test goes on.
+// Runs dlg.DoModal() and, once its loop runs and the dialog is active, body() inside it. If the
+// body leaves the dialog open (a failed check returns early), the dialog is ended with -99 so that
+// the test goes on.
 template <class Body> int RunModal(CDialog& dlg, Body body) {
     QTimer::singleShot(0, &dlg, [&dlg, &body] {
         [&] {
             QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(&dlg));
+            // As on a desktop, the new dialog is the active window (focus, mnemonics).
+            dlg.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&dlg));
             body();
         }();
         if (dlg.isVisible())

@@ -30,6 +30,7 @@ private slots:
     void tooLongConnectStringIsRefused();
     void editsTakeAtMostThirtyCharacters();
     void typedPrefixIsReplacedByListEntry();
+    void waitCursorCoversTheAttempt();
 
 private:
     std::unique_ptr<ScopedProfile> m_profile;
@@ -76,11 +77,18 @@ void TestConnectDialog::firstStartShowsEmptyFields() {
         QVERIFY(dlg.password()->text().isEmpty());
         QVERIFY(dlg.connect()->currentText().isEmpty());
         QCOMPARE(dlg.connect()->count(), 0);
-        QVERIFY(dlg.focusWidget() != dlg.password());
+        QCOMPARE(dlg.focusWidget(), static_cast<QWidget*>(dlg.user())); // the first tab stop
         for (int line = 1; line <= 3; ++line)
             QVERIFY(dlg.status(line).isEmpty());
         QTest::keyClicks(dlg.user(), "scott");
         QTest::keyClicks(dlg.password(), "tiger");
+        // The labels' mnemonics reach their fields.
+        QTest::keyClick(&dlg, Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(dlg.focusWidget(), static_cast<QWidget*>(dlg.connect()));
+        QTest::keyClick(&dlg, Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(dlg.focusWidget(), static_cast<QWidget*>(dlg.password()));
+        QTest::keyClick(&dlg, Qt::Key_U, Qt::AltModifier);
+        QCOMPARE(dlg.focusWidget(), static_cast<QWidget*>(dlg.user()));
         dlg.cancelButton()->click();
     });
     QCOMPARE(result, 0);
@@ -217,8 +225,8 @@ void TestConnectDialog::typedPrefixIsReplacedByListEntry() {
         QCOMPARE(dlg.connect()->currentText(), kUnreachable);
         QCOMPARE(StoredServers(), QStringList({kUnreachable, "PG:127"}));
 
-        // The next press uses what is shown.
-        dlg.connectButton()->click();
+        // The next press (Enter in the combo box) uses what is shown.
+        QTest::keyClick(dlg.connect()->lineEdit(), Qt::Key_Return);
         QCOMPARE(boxes.count(), 2);
         QCOMPARE(dlg.status(2), "u@" + kUnreachable);
         QCOMPARE(StoredServers(), QStringList({kUnreachable, "PG:127"}));
@@ -228,6 +236,30 @@ void TestConnectDialog::typedPrefixIsReplacedByListEntry() {
     // Failed attempts never touch the remembered log-on.
     QVERIFY(GetProfileString("Connect", "Usr").isNull());
     QVERIFY(GetProfileString("Connect", "Srv").isNull());
+}
+
+void TestConnectDialog::waitCursorCoversTheAttempt() {
+    // Records the cursor each box is shown under; the failed log-on's box shows inside OciLogon.
+    QList<int> shapes;
+    AfxSetMessageBoxResponder([&shapes](const QString&, UINT) {
+        const QCursor* c = QApplication::overrideCursor();
+        shapes << (c ? int(c->shape()) : -1);
+        return int(IDIGNORE);
+    });
+    TestConnectDlg dlg;
+    RunModal(dlg, [&] {
+        dlg.connect()->setEditText(kUnreachable);
+        dlg.connectButton()->click();
+        QCOMPARE(shapes, QList<int>{int(Qt::WaitCursor)});
+        QVERIFY(!QApplication::overrideCursor());
+
+        dlg.connect()->setEditText(QString(31, QLatin1Char('x'))); // refused before any log-on
+        dlg.connectButton()->click();
+        QCOMPARE(shapes.size(), 2);
+        QVERIFY(!QApplication::overrideCursor());
+        dlg.cancelButton()->click();
+    });
+    AfxSetMessageBoxResponder({});
 }
 
 QTEST_MAIN(TestConnectDialog)

@@ -40,16 +40,28 @@ void TestGenerateProcedures::installsProceduresTwiceWithoutErrors() {
     db.exec("DROP FUNCTION IF EXISTS senddebugmessage");
     QCOMPARE(ProcedureSource(db, "senddebugmessage"), QString());
 
-    MessageBoxRecorder boxes;
+    // Boxes are answered here, noting whether the wait cursor was up when each was shown: the
+    // note comes before it.
+    struct Box {
+        QString text;
+        UINT type;
+        bool waitCursor;
+    };
+    QList<Box> boxes;
+    AfxSetMessageBoxResponder([&boxes](const QString& text, UINT type) {
+        boxes.append({text, type, QApplication::overrideCursor() != nullptr});
+        return int(IDOK);
+    });
     TestOptionsDlg dlg;
     dlg.m_nTimerFrequency = 5;
     dlg.m_strPipeName = QStringLiteral("tidemark");
     const int result = RunModal(dlg, [&] {
         dlg.pipeName()->setText("another_pipe"); // not used by the generation
         dlg.button(COptionsDlg::IDC_GENERATE)->click();
-        QCOMPARE(boxes.count(), 1);
-        QCOMPARE(boxes.lastText(), kNote);
-        QCOMPARE(boxes.shown().last().type & MB_TYPEMASK, UINT(MB_OK));
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.last().text, kNote);
+        QCOMPARE(boxes.last().type & MB_TYPEMASK, UINT(MB_OK));
+        QVERIFY(!boxes.last().waitCursor);
         QVERIFY(dlg.isVisible());
 
         // Everything exists now and defaults to the monitor's pipe.
@@ -61,15 +73,21 @@ void TestGenerateProcedures::installsProceduresTwiceWithoutErrors() {
 
         // Again: procedures replaced, the repeated synonyms passed over without a box.
         dlg.button(COptionsDlg::IDC_GENERATE)->click();
-        QCOMPARE(boxes.count(), 2);
-        QCOMPARE(boxes.lastText(), kNote);
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes.last().text, kNote);
+        QVERIFY(!boxes.last().waitCursor);
         QVERIFY(dlg.isVisible());
+        QVERIFY(!QApplication::overrideCursor());
         dlg.button(IDCANCEL)->click(); // the installation does not depend on OK
     });
+    AfxSetMessageBoxResponder({});
     QCOMPARE(result, int(IDCANCEL));
     QCOMPARE(dlg.m_strPipeName, QStringLiteral("tidemark"));
-    QVERIFY(!ProcedureSource(db, "senddebugmessage").isEmpty());
-    QVERIFY(!ProcedureSource(db, "sendtracemessage").isEmpty());
+    // The installed procedure sends the two-item message: the length, then the text.
+    QVERIFY(db.exec("CALL senddebugmessage('hello', 'tst_optionsdlg')"));
+    QCOMPARE(db.scalar("SELECT dbms_pipe.receive_message('tst_optionsdlg', 0)"), "0");
+    QCOMPARE(db.scalar("SELECT dbms_pipe.unpack_message_number()"), "5");
+    QCOMPARE(db.scalar("SELECT dbms_pipe.unpack_message_text()"), "hello");
 }
 
 QTEST_MAIN(TestGenerateProcedures)
