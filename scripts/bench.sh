@@ -7,7 +7,7 @@ export QT_QPA_PLATFORM=offscreen
 echo "== AppendMessage cost"
 "$build_dir/bench/append/bench_append"
 echo "== Drain throughput"
-pg_virtualenv -v 15 bash -c '
+pg_virtualenv -t -v 15 bash -c '
     set -euo pipefail
     psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
     "$0/bench/drain/bench_drain"
