@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QtGui/qguiapplication_platform.h>
@@ -47,6 +48,9 @@ bool CFrameWnd::LoadFrame(unsigned /*nIDResource*/, CSingleDocTemplate* pTemplat
     if (!m_pView || !m_pView->Create(this))
         return false;
     setCentralWidget(m_pView->GetWidget());
+    // The default size a new top-level window gets: three quarters of the screen's free area.
+    if (const QScreen* s = screen())
+        resize(s->availableGeometry().size() * 3 / 4);
     if (pDoc) {
         pDoc->AddView(m_pView.get());
         connect(pDoc, &CDocument::titleChanged, this, &CFrameWnd::OnUpdateFrameTitle);
