@@ -65,7 +65,11 @@ bool TestDatabase::available(QString* why) {
 std::string TestDatabase::user() { return env("PGUSER"); }
 std::string TestDatabase::password() { return env("PGPASSWORD"); }
 std::string TestDatabase::connectString() {
-    return "pg:" + env("PGHOST") + ":" + env("PGPORT") + "/" + env("PGDATABASE");
+    // A socket directory or an IPv6 address goes in brackets.
+    std::string host = env("PGHOST");
+    if (host.find_first_of(":/") != std::string::npos)
+        host = "[" + host + "]";
+    return "pg:" + host + ":" + env("PGPORT") + "/" + env("PGDATABASE");
 }
 std::string TestDatabase::conninfo() {
     // Values come from the environment, which libpq reads itself.
