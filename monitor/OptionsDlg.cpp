@@ -27,11 +27,18 @@ QWidget* defaultOwner(QWidget* pParent) {
     return app ? app->GetMainWnd() : nullptr;
 }
 
-// The template's widths suit its own font; in a wider one a control grows to the right until
-// its whole text fits.
+// The template's sizes suit its own font; in another one a control grows to the right until its
+// whole text fits, and a check box grows about its middle until its box fits.
 void growToText(QWidget* w) {
-    if (const int need = w->sizeHint().width(); need > w->width())
-        w->resize(need, w->height());
+    const QSize need = w->sizeHint();
+    QRect r = w->geometry();
+    if (need.width() > r.width())
+        r.setWidth(need.width());
+    if (qobject_cast<QCheckBox*>(w) && need.height() > r.height()) {
+        r.translate(0, -(need.height() - r.height()) / 2);
+        r.setHeight(need.height());
+    }
+    w->setGeometry(r);
 }
 
 // A multi-line button's caption: broken between words wherever the next word would run past

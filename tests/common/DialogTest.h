@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -50,6 +51,8 @@ inline QStringList ClippedControls(const QWidget& dialog) {
         } else if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
             text = b->text();
             needWidth = b->sizeHint().width();
+            if (qobject_cast<const QCheckBox*>(w) && b->sizeHint().height() > w->height())
+                available = 0; // the box itself would be cut
         } else if (const auto* g = qobject_cast<const QGroupBox*>(w)) {
             text = g->title();
             needWidth = g->minimumSizeHint().width();

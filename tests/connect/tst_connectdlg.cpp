@@ -21,6 +21,8 @@ private slots:
     void cleanup() { m_profile.reset(); }
 
     void templateLayout();
+    void textsFitInAnyFont_data();
+    void textsFitInAnyFont();
     void firstStartShowsEmptyFields();
     void rememberedUserFocusesPassword();
     void cancelWaysEndWithZero_data();
@@ -36,11 +38,32 @@ private:
     std::unique_ptr<ScopedProfile> m_profile;
 };
 
+void TestConnectDialog::textsFitInAnyFont_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("points");
+    QTest::newRow("default") << QString() << 0;
+    QTest::newRow("small sans") << QStringLiteral("DejaVu Sans") << 7;
+    QTest::newRow("large serif") << QStringLiteral("DejaVu Serif") << 14;
+}
+
+void TestConnectDialog::textsFitInAnyFont() {
+    QFETCH(QString, family);
+    QFETCH(int, points);
+    const QFont original = QApplication::font();
+    if (points) {
+        QFont font(family);
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    const QStringList clipped = ClippedControls(TestConnectDlg());
+    QApplication::setFont(original);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
+}
+
 void TestConnectDialog::templateLayout() {
     TestConnectDlg dlg;
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Connect to Oracle"));
     QCOMPARE(dlg.size(), dlg.MapDialogRect(0, 0, 243, 138).size());
-    QVERIFY2(ClippedControls(dlg).isEmpty(), qPrintable(ClippedControls(dlg).join('\n')));
 
     // Mnemonics lead to the control after the label and are not shown as '&'.
     const QList<QLabel*> labels = dlg.findChildren<QLabel*>();

@@ -9,6 +9,8 @@ class TestOptionsDialog : public QObject {
     Q_OBJECT
 private slots:
     void templateLayout();
+    void textsFitInAnyFont_data();
+    void textsFitInAnyFont();
     void generateCaptionWrapsOntoTwoLines();
     void periodIsClampedToTrackbar_data();
     void periodIsClampedToTrackbar();
@@ -20,11 +22,32 @@ private slots:
     void cancelLeavesExchangedMembers();
 };
 
+void TestOptionsDialog::textsFitInAnyFont_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("points");
+    QTest::newRow("default") << QString() << 0;
+    QTest::newRow("small sans") << QStringLiteral("DejaVu Sans") << 7;
+    QTest::newRow("large serif") << QStringLiteral("DejaVu Serif") << 14;
+}
+
+void TestOptionsDialog::textsFitInAnyFont() {
+    QFETCH(QString, family);
+    QFETCH(int, points);
+    const QFont original = QApplication::font();
+    if (points) {
+        QFont font(family);
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    const QStringList clipped = ClippedControls(TestOptionsDlg());
+    QApplication::setFont(original);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
+}
+
 void TestOptionsDialog::templateLayout() {
     TestOptionsDlg dlg;
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Options"));
     QCOMPARE(dlg.size(), dlg.MapDialogRect(0, 0, 293, 181).size());
-    QVERIFY2(ClippedControls(dlg).isEmpty(), qPrintable(ClippedControls(dlg).join('\n')));
     QCOMPARE(dlg.check(COptionsDlg::IDC_LFFLAG)->text(),
              QStringLiteral("Automatically add a LF to each message"));
     QCOMPARE(dlg.check(COptionsDlg::IDC_AUTOUNPACK)->text(),
