@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 const QString kOptions = QStringLiteral("Options");
@@ -57,18 +58,27 @@ template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
     return QString::fromUtf8(buffer.data(), qsizetype(strnlen(buffer.data(), N)));
 }
 
-// Marks a drain in progress for the length of one scope.
-class DrainGuard {
+// Pieces of one drain are put into the window together when the drain ends (or when this
+// much has gathered): the window is not repainted during a drain anyway, and one insertion
+// costs about as much as one piece.
+constexpr qsizetype kMaxPendingChars = 256 * 1024;
+} // namespace
+
+// Marks a drain in progress for the length of one scope and puts its text into the window at
+// the end, also when the drain is left by an exception.
+class CTidemarkView::DrainScope {
 public:
-    explicit DrainGuard(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~DrainGuard() { m_flag = false; }
-    DrainGuard(const DrainGuard&) = delete;
-    DrainGuard& operator=(const DrainGuard&) = delete;
+    explicit DrainScope(CTidemarkView& view) : m_view(view) { m_view.m_bDraining = true; }
+    ~DrainScope() {
+        m_view.m_bDraining = false;
+        m_view.FlushPending();
+    }
+    DrainScope(const DrainScope&) = delete;
+    DrainScope& operator=(const DrainScope&) = delete;
 
 private:
-    bool& m_flag;
+    CTidemarkView& m_view;
 };
-} // namespace
 
 CTidemarkView::CTidemarkView() {
     m_nTimerId = 0;
@@ -96,8 +106,22 @@ bool CTidemarkView::PreCreateWindow(CREATESTRUCT& cs) {
 }
 
 void CTidemarkView::AppendMessage(const QString& text) {
+    const QString piece = m_bLFFlag ? text + QStringLiteral("\r\n") : text;
+    if (m_bDraining) {
+        m_strPending += piece;
+        if (m_strPending.size() >= kMaxPendingChars)
+            FlushPending();
+        return;
+    }
     // Appended at the end in place: the cost of a piece does not grow with the log.
-    AppendText(m_bLFFlag ? text + QStringLiteral("\r\n") : text);
+    AppendText(piece);
+}
+
+void CTidemarkView::FlushPending() {
+    if (m_strPending.isEmpty())
+        return;
+    const QString text = std::exchange(m_strPending, QString());
+    AppendText(text);
 }
 
 QByteArray CTidemarkView::ReceiveBlock() const {
@@ -139,7 +163,7 @@ void CTidemarkView::OnTimer(int nIDEvent) {
 void CTidemarkView::PollPipe() {
     if (m_bDraining)
         return;
-    DrainGuard guard(m_bDraining);
+    DrainScope scope(*this);
     if (m_bAutoUnpack)
         ReceiveTyped();
     else

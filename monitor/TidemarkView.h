@@ -49,7 +49,10 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    class DrainScope;
     void ReceivePlain();
     void ReceiveTyped();
+    void FlushPending();
     bool m_bDraining = false; // a tick during a drain's error box must not start another drain
+    QString m_strPending;     // pieces of the running drain not yet in the window
 };
