@@ -8,7 +8,6 @@
 #include <libpq-fe.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <limits>
