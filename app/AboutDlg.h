@@ -8,24 +8,14 @@
 #include <QString>
 
 // Resource ids of the About box's template.
-#ifndef IDD_ABOUTBOX
-#define IDD_ABOUTBOX 163
-#endif
-#ifndef IDB_LOGO
-#define IDB_LOGO 147
-#endif
-#ifndef IDC_WEB_LINK
-#define IDC_WEB_LINK 1000
-#endif
-#ifndef IDC_MAIL_LINK
-#define IDC_MAIL_LINK 1001
-#endif
-#ifndef IDC_LOGO
-#define IDC_LOGO 1006
-#endif
-#ifndef IDC_INFO_TEXT
-#define IDC_INFO_TEXT 1033
-#endif
+enum : int {
+    IDB_LOGO = 147,
+    IDD_ABOUTBOX = 163,
+    IDC_WEB_LINK = 1000,
+    IDC_MAIL_LINK = 1001,
+    IDC_LOGO = 1006,
+    IDC_INFO_TEXT = 1033,
+};
 
 class CAboutDialog : public CDialog {
 public:
