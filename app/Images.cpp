@@ -90,12 +90,24 @@ void drawStart(QPainter& p) {
 }
 
 void drawOptions(QPainter& p) {
-    static const char* const rows[16] = {
-        "................", ".wwwwwwwwwwwwwwk", ".wsssssssssssgsk", ".wsssssssssgkkgk",
-        ".wssssssssgsskgk", ".wssssssssgsskgk", ".wsssssssskggkgk", ".wssssssskksssgk",
-        ".wsssssskksssssk", ".wssssskksssssgk", ".wsssskksssssssk", ".wssgkkkkkkgsssk",
-        ".wssgggggggkssgk", ".wssskkkkkkksssk", ".wgggggggggggggk", ".kkkkkkkkkkkkkkk"};
-    paintGrid(p, rows);
+    // A raised frame around a lever: a black stick with a grey knob on a grey pivot block.
+    p.fillRect(1, 1, 14, 14, kSilver);
+    p.setPen(kWhite);
+    p.drawLine(1, 1, 14, 1);
+    p.drawLine(1, 1, 1, 14);
+    p.setPen(kGray);
+    p.drawLine(2, 14, 14, 14);
+    p.drawLine(14, 2, 14, 14);
+    p.setPen(kBlack);
+    p.drawLine(1, 15, 15, 15);
+    p.drawLine(15, 1, 15, 15);
+    p.drawLine(6, 11, 10, 4);
+    p.drawLine(7, 11, 11, 4);
+    p.fillRect(4, 11, 7, 3, kGray);
+    p.drawRect(4, 11, 6, 2);
+    p.setBrush(kGray);
+    p.drawEllipse(9, 2, 4, 4);
+    p.setBrush(Qt::NoBrush);
 }
 
 void drawPurge(QPainter& p) {

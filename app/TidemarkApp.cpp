@@ -16,6 +16,7 @@
 CTidemarkApp::CTidemarkApp() {
     // No name is given to the framework: it takes the application's title.
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.0.0"));
 }
 
 CTidemarkApp::~CTidemarkApp() = default;
