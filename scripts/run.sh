@@ -83,7 +83,8 @@ $$;
 SELECT 'CREATE DATABASE tidemark OWNER tidemark'
 WHERE NOT EXISTS (SELECT FROM pg_database WHERE datname = 'tidemark') \gexec
 SQL
-admin -d tidemark -c "CREATE EXTENSION IF NOT EXISTS orafce" >/dev/null
+admin -d tidemark -c "SET client_min_messages = warning" \
+    -c "CREATE EXTENSION IF NOT EXISTS orafce" >/dev/null
 
 # The sending procedures, installed by their owner as Tidemark's Options dialog would.
 export PGPASSWORD=tidemark
