@@ -419,7 +419,8 @@ private:
             error.message += "\nDetail: " + detail;
         if (!hint.empty())
             error.message += "\nHint: " + hint;
-        if (adapted && (sqlstate == "3F000" || sqlstate == "42883"))
+        if (adapted && (sqlstate == "3F000" || sqlstate == "42883") &&
+            primary.find("dbms_pipe") != std::string::npos)
             error.message += "\nHint: the pipes need the orafce extension in this database "
                              "(CREATE EXTENSION orafce).";
         error.message += "\nSQLSTATE " + sqlstate;
@@ -624,8 +625,10 @@ std::unique_ptr<Session> ConnectPostgres(const std::string& user, const std::str
                             text.find("password") != std::string::npos;
         error.code = denied ? OCI_RC_LOGON_DENIED : OCI_RC_CONNECT_FAILED;
         error.message =
-            std::string(denied ? "ORA-01017: log-on denied" : "ORA-12541: no connection") +
-            " (PostgreSQL" + (target->host.empty() ? "" : " at " + target->host) + ")\n" + text;
+            std::string(denied ? "ORA-01017: log-on denied by " : "ORA-12541: cannot connect to ") +
+            (target->host.empty() ? "the default PostgreSQL server"
+                                  : "the PostgreSQL server at " + target->host) +
+            "\n" + text;
         return nullptr;
     }
     PQsetNoticeProcessor(conn.get(), pg::ignoreNotice, nullptr);
