@@ -24,7 +24,8 @@ std::vector<Button> buttonsFor(UINT type) {
                 {QMessageBox::Retry, IDRETRY},
                 {QMessageBox::Ignore, IDIGNORE}};
     case MB_YESNOCANCEL:
-        return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+        return {
+            {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
     case MB_YESNO:
         return {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
     case MB_RETRYCANCEL:
@@ -50,7 +51,9 @@ QMessageBox::Icon iconFor(UINT type) {
 }
 } // namespace
 
-void AfxSetMessageBoxResponder(MessageBoxResponder r) { responder() = std::move(r); }
+void AfxSetMessageBoxResponder(MessageBoxResponder r) {
+    responder() = std::move(r);
+}
 
 int AfxMessageBox(const QString& text, UINT nType, UINT /*nIDHelp*/) {
     // The framework's box: a plain OK box without an icon is given the exclamation icon.
@@ -69,7 +72,10 @@ int AfxMessageBox(const QString& text, UINT nType, UINT /*nIDHelp*/) {
     for (const Button& b : buttons)
         if (b.id == IDCANCEL || buttons.size() == 1)
             box.setEscapeButton(box.button(b.button));
+    // A box asked for under the wait cursor is answered with the ordinary pointer.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    QApplication::restoreOverrideCursor();
     const auto* clicked = box.clickedButton();
     for (const Button& b : buttons)
         if (clicked == box.button(b.button))
@@ -77,4 +83,6 @@ int AfxMessageBox(const QString& text, UINT nType, UINT /*nIDHelp*/) {
     return IDCANCEL; // closed some other way (the close box)
 }
 
-void MessageBeep(UINT /*nType*/) { QApplication::beep(); }
+void MessageBeep(UINT /*nType*/) {
+    QApplication::beep();
+}

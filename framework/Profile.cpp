@@ -8,10 +8,14 @@ QSettings profile() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope,
                      QCoreApplication::organizationName(), QCoreApplication::applicationName());
 }
-QString key(const QString& section, const QString& entry) { return section + '/' + entry; }
+QString key(const QString& section, const QString& entry) {
+    return section + '/' + entry;
+}
 } // namespace
 
-void SetRegistryKey(const QString& company) { QCoreApplication::setOrganizationName(company); }
+void SetRegistryKey(const QString& company) {
+    QCoreApplication::setOrganizationName(company);
+}
 
 int GetProfileInt(const QString& section, const QString& entry, int nDefault) {
     const QVariant value = profile().value(key(section, entry));
