@@ -23,7 +23,9 @@ bool CWnd::SubclassWindow(QWidget* w) {
     return true;
 }
 
-int CWnd::GetDlgCtrlID() const { return m_hWnd ? m_hWnd->property("dlgCtrlId").toInt() : 0; }
+int CWnd::GetDlgCtrlID() const {
+    return m_hWnd ? m_hWnd->property("dlgCtrlId").toInt() : 0;
+}
 
 void CWnd::SetWindowText(const QString& text) {
     if (auto* l = qobject_cast<QLabel*>(m_hWnd.data()))
@@ -46,13 +48,21 @@ QString CWnd::GetWindowText() const {
     return m_hWnd ? m_hWnd->windowTitle() : QString();
 }
 
-QLabel* CStatic::label() const { return qobject_cast<QLabel*>(m_hWnd.data()); }
-QComboBox* CComboBox::combo() const { return qobject_cast<QComboBox*>(m_hWnd.data()); }
-QSlider* CSliderCtrl::slider() const { return qobject_cast<QSlider*>(m_hWnd.data()); }
+QLabel* CStatic::label() const {
+    return qobject_cast<QLabel*>(m_hWnd.data());
+}
+QComboBox* CComboBox::combo() const {
+    return qobject_cast<QComboBox*>(m_hWnd.data());
+}
+QSlider* CSliderCtrl::slider() const {
+    return qobject_cast<QSlider*>(m_hWnd.data());
+}
 
 namespace {
 // The platform's trackbar sets its page size to a fifth of the range whenever the range changes.
-void resetPageSize(QSlider* s) { s->setPageStep(std::max(1, (s->maximum() - s->minimum()) / 5)); }
+void resetPageSize(QSlider* s) {
+    s->setPageStep(std::max(1, (s->maximum() - s->minimum()) / 5));
+}
 } // namespace
 
 void CSliderCtrl::SetRangeMin(int nMin, BOOL bRedraw) {
@@ -83,9 +93,15 @@ void CSliderCtrl::SetPos(int nPos) {
         s->setValue(nPos);
 }
 
-int CSliderCtrl::GetPos() const { return slider() ? slider()->value() : 0; }
-int CSliderCtrl::GetPageSize() const { return slider() ? slider()->pageStep() : 0; }
-int CSliderCtrl::GetLineSize() const { return slider() ? slider()->singleStep() : 0; }
+int CSliderCtrl::GetPos() const {
+    return slider() ? slider()->value() : 0;
+}
+int CSliderCtrl::GetPageSize() const {
+    return slider() ? slider()->pageStep() : 0;
+}
+int CSliderCtrl::GetLineSize() const {
+    return slider() ? slider()->singleStep() : 0;
+}
 
 void CComboBox::ResetContent() {
     if (QComboBox* c = combo()) {
@@ -102,7 +118,8 @@ int CComboBox::AddString(const QString& s) {
     if (m_bSort) {
         // The platform's sorted list: case-insensitive order, a new equal entry after the old.
         index = 0;
-        while (index < c->count() && QString::compare(c->itemText(index), s, Qt::CaseInsensitive) <= 0)
+        while (index < c->count() &&
+               QString::compare(c->itemText(index), s, Qt::CaseInsensitive) <= 0)
             ++index;
     }
     const QString edit = c->currentText();
@@ -112,8 +129,12 @@ int CComboBox::AddString(const QString& s) {
     return index;
 }
 
-int CComboBox::GetCount() const { return combo() ? combo()->count() : 0; }
-QString CComboBox::GetLBText(int index) const { return combo() ? combo()->itemText(index) : QString(); }
+int CComboBox::GetCount() const {
+    return combo() ? combo()->count() : 0;
+}
+QString CComboBox::GetLBText(int index) const {
+    return combo() ? combo()->itemText(index) : QString();
+}
 
 int CComboBox::SelectString(int startAfter, const QString& prefix) {
     QComboBox* c = combo();
@@ -256,7 +277,9 @@ bool CDialog::UpdateData(bool bSaveAndValidate) {
     return true;
 }
 
-void CDialog::EndDialog(int nResult) { QDialog::done(nResult); }
+void CDialog::EndDialog(int nResult) {
+    QDialog::done(nResult);
+}
 
 void CDialog::GotoDlgCtrl(QWidget* w) {
     if (!w)
@@ -302,18 +325,24 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
-void CDialog::accept() { OnOK(); }
-void CDialog::reject() { OnCancel(); }
+void CDialog::accept() {
+    OnOK();
+}
+void CDialog::reject() {
+    OnCancel();
+}
 
 QRect CDialog::MapDialogRect(int x, int y, int cx, int cy) const {
     const QFontMetrics fm(font());
-    const int baseX =
-        (fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-             26 +
-         1) /
-        2;
+    const int baseX = (fm.horizontalAdvance(
+                           QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                           26 +
+                       1) /
+                      2;
     const int baseY = fm.height();
     return QRect(x * baseX / 4, y * baseY / 8, cx * baseX / 4, cy * baseY / 8);
 }

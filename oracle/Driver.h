@@ -11,8 +11,8 @@ namespace ocidrv {
 struct Bind {
     std::string name; // as written in the statement, colon included, compared ignoring case
     void* buffer = nullptr;
-    int length = 0;   // bytes, terminator included for strings
-    int type = 0;     // SQLT_INT or SQLT_STR
+    int length = 0; // bytes, terminator included for strings
+    int type = 0;   // SQLT_INT or SQLT_STR
     short* indicator = nullptr;
 };
 

@@ -40,7 +40,9 @@ MessageBoxRecorder::MessageBoxRecorder() {
     });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { AfxSetMessageBoxResponder({}); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    AfxSetMessageBoxResponder({});
+}
 
 namespace {
 std::string env(const char* name) {
@@ -62,8 +64,12 @@ bool TestDatabase::available(QString* why) {
     return true;
 }
 
-std::string TestDatabase::user() { return env("PGUSER"); }
-std::string TestDatabase::password() { return env("PGPASSWORD"); }
+std::string TestDatabase::user() {
+    return env("PGUSER");
+}
+std::string TestDatabase::password() {
+    return env("PGPASSWORD");
+}
 std::string TestDatabase::connectString() {
     // A socket directory or an IPv6 address goes in brackets.
     std::string host = env("PGHOST");
@@ -83,9 +89,15 @@ bool LogonToTestDatabase() {
                     TestDatabase::connectString().c_str()) == 1;
 }
 
-PipeSender::PipeSender() { m_conn = PQconnectdb(TestDatabase::conninfo().c_str()); }
-PipeSender::~PipeSender() { PQfinish(m_conn); }
-bool PipeSender::ok() const { return m_conn && PQstatus(m_conn) == CONNECTION_OK; }
+PipeSender::PipeSender() {
+    m_conn = PQconnectdb(TestDatabase::conninfo().c_str());
+}
+PipeSender::~PipeSender() {
+    PQfinish(m_conn);
+}
+bool PipeSender::ok() const {
+    return m_conn && PQstatus(m_conn) == CONNECTION_OK;
+}
 QString PipeSender::error() const {
     return m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)) : QStringLiteral("no connection");
 }
@@ -98,7 +110,8 @@ bool PipeSender::sendDebug(const QString& text, const QString& pipe) {
                                "SELECT dbms_pipe.pack_message(length($1::text)), "
                                "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text)",
                                2, nullptr, values, nullptr, nullptr, 0);
-    const bool good = PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 2)) == "0";
+    const bool good =
+        PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 2)) == "0";
     PQclear(r);
     return good;
 }
