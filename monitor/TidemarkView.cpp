@@ -170,22 +170,24 @@ void CTidemarkView::PollPipe() {
         ReceivePlain();
 }
 
+// Runs the receive block once; true when a message is now in the connection's buffer.
+bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
+                                   short& indicator) {
+    std::int32_t status = 1; // a receive that fails sets nothing: it must end the drain
+    cursor.Parse(receive.constData());
+    cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
+    cursor.Execute(TRUE);
+    return status == 0;
+}
+
 void CTidemarkView::ReceivePlain() {
     COciCursor cursor;
-    std::int32_t status = 0;
     std::int32_t length = 0;
     std::array<char, 2000> text{};
     short indicator = 0;
     const QByteArray receive = ReceiveBlock();
 
-    for (;;) {
-        status = 1; // a receive that fails sets nothing: it must end the drain
-        cursor.Parse(receive.constData());
-        cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
-        cursor.Execute(TRUE);
-        if (status != 0)
-            break;
-
+    while (ReceiveMessage(cursor, receive, indicator)) {
         cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
         cursor.Bind(":len", &length, sizeof length, kInteger, &indicator);
         cursor.Execute(TRUE);
@@ -201,20 +203,12 @@ void CTidemarkView::ReceivePlain() {
 
 void CTidemarkView::ReceiveTyped() {
     COciCursor cursor;
-    std::int32_t status = 0;
     std::int32_t type = 0;
     std::array<char, 30000> value{};
     short indicator = 0;
     const QByteArray receive = ReceiveBlock();
 
-    for (;;) {
-        status = 1;
-        cursor.Parse(receive.constData());
-        cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
-        cursor.Execute(TRUE);
-        if (status != 0)
-            break;
-
+    while (ReceiveMessage(cursor, receive, indicator)) {
         AppendMessage(QStringLiteral("MESSAGE:"));
         for (;;) {
             // A failed execution leaves these as they are: it then ends the message.

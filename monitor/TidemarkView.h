@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+class COciCursor;
+
 enum : UINT {
     ID_DEBUG_START = 32772,
     ID_DEBUG_OPTIONS = 32774,
@@ -50,6 +52,7 @@ protected:
 
 private:
     class DrainScope;
+    bool ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator);
     void ReceivePlain();
     void ReceiveTyped();
     void FlushPending();
