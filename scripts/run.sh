@@ -89,7 +89,8 @@ admin -d tidemark -c "SET client_min_messages = warning" \
 # The sending procedures, installed by their owner as Tidemark's Options dialog would.
 export PGPASSWORD=tidemark
 user_psql() { psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tidemark -d tidemark "$@"; }
-user_psql -f "$root/scripts/sending-procedures.sql" >/dev/null
+TIDEMARK_PASSWORD=tidemark "$build_dir/scripts/tidemark-install-procedures" tidemark "$connect" ||
+    die "the sending procedures could not be installed"
 
 # Pre-fill the Connect dialog's user and connect string, leaving values already there alone.
 conf_dir="${XDG_CONFIG_HOME:-$HOME/.config}/Quellmoor"
