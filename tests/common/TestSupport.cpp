@@ -89,6 +89,15 @@ bool LogonToTestDatabase() {
                     TestDatabase::connectString().c_str()) == 1;
 }
 
+QString NameOwnSession() {
+    const QString name = QStringLiteral("tidemark-test-%1").arg(QCoreApplication::applicationPid());
+    COciCursor cursor;
+    const QByteArray statement = "SET application_name = '" + name.toUtf8() + "'";
+    cursor.Parse(statement.constData());
+    cursor.Execute(TRUE);
+    return name;
+}
+
 PipeSender::PipeSender() {
     m_conn = PQconnectdb(TestDatabase::conninfo().c_str());
 }

@@ -55,6 +55,10 @@ struct TestDatabase {
 // Logs the process on (OciLogon) with the test database's credentials; true on success.
 bool LogonToTestDatabase();
 
+// Gives the process's log-on an application name of its own and returns it, so that a test can
+// find its backend from a side session without touching those of suites running alongside.
+QString NameOwnSession();
+
 // A second, independent session to the test database: sends messages as other programs do.
 class PipeSender {
 public:

@@ -17,13 +17,11 @@ private slots:
         QVERIFY2(admin.ok(), qPrintable(admin.error()));
         QVERIFY(LogonToTestDatabase());
         MessageBoxRecorder boxes;
-        {
-            COciCursor cursor;
-            cursor.Parse("select 1");
-            QCOMPARE(cursor.Execute(TRUE), TRUE);
-        }
-        QCOMPARE(admin.scalar("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                              "WHERE application_name = 'Tidemark'"),
+        const QString name = NameOwnSession();
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(admin.scalar(QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM "
+                                             "pg_stat_activity WHERE application_name = '%1'")
+                                  .arg(name)),
                  QStringLiteral("1"));
         {
             COciCursor cursor; // opening needs no server
