@@ -72,3 +72,25 @@ inline QStringList ClippedControls(const QWidget& dialog) {
     }
     return clipped;
 }
+
+// The application fonts a dialog must fit: the default one, a small sans and a large serif.
+inline void AddFontRows() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("points");
+    QTest::newRow("default") << QString() << 0;
+    QTest::newRow("small sans") << QStringLiteral("DejaVu Sans") << 7;
+    QTest::newRow("large serif") << QStringLiteral("DejaVu Serif") << 14;
+}
+
+// Builds a Dlg under the given application font (0 points: the default) and returns what clips.
+template <class Dlg> QStringList ClippedControlsInFont(const QString& family, int points) {
+    const QFont original = QApplication::font();
+    if (points) {
+        QFont font(family);
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    const QStringList clipped = ClippedControls(Dlg());
+    QApplication::setFont(original);
+    return clipped;
+}

@@ -39,24 +39,13 @@ private:
 };
 
 void TestConnectDialog::textsFitInAnyFont_data() {
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<int>("points");
-    QTest::newRow("default") << QString() << 0;
-    QTest::newRow("small sans") << QStringLiteral("DejaVu Sans") << 7;
-    QTest::newRow("large serif") << QStringLiteral("DejaVu Serif") << 14;
+    AddFontRows();
 }
 
 void TestConnectDialog::textsFitInAnyFont() {
     QFETCH(QString, family);
     QFETCH(int, points);
-    const QFont original = QApplication::font();
-    if (points) {
-        QFont font(family);
-        font.setPointSize(points);
-        QApplication::setFont(font);
-    }
-    const QStringList clipped = ClippedControls(TestConnectDlg());
-    QApplication::setFont(original);
+    const QStringList clipped = ClippedControlsInFont<TestConnectDlg>(family, points);
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
 }
 

@@ -23,24 +23,13 @@ private slots:
 };
 
 void TestOptionsDialog::textsFitInAnyFont_data() {
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<int>("points");
-    QTest::newRow("default") << QString() << 0;
-    QTest::newRow("small sans") << QStringLiteral("DejaVu Sans") << 7;
-    QTest::newRow("large serif") << QStringLiteral("DejaVu Serif") << 14;
+    AddFontRows();
 }
 
 void TestOptionsDialog::textsFitInAnyFont() {
     QFETCH(QString, family);
     QFETCH(int, points);
-    const QFont original = QApplication::font();
-    if (points) {
-        QFont font(family);
-        font.setPointSize(points);
-        QApplication::setFont(font);
-    }
-    const QStringList clipped = ClippedControls(TestOptionsDlg());
-    QApplication::setFont(original);
+    const QStringList clipped = ClippedControlsInFont<TestOptionsDlg>(family, points);
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
 }
 
