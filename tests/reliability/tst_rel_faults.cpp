@@ -1,0 +1,316 @@
+// Faults on the database side: the server stopped in the middle of a drain, the monitor's
+// session ended from outside, the server restarted. Each failure is reported through the
+// error box, no drain loops or hangs (the suite finishing is the proof), the log keeps what was
+// received before and can still be saved. The server is the test's own, so that it may be
+// stopped without harming the other suites.
+#include "PrivateServer.h"
+#include "TestSupport.h"
+#include "TidemarkDoc.h"
+#include "TidemarkView.h"
+
+#include "MessageBox.h"
+#include "OciSession.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct Monitor {
+    ScopedProfile profile;
+    CTidemarkDoc doc;
+    CTidemarkView view;
+    explicit Monitor(const QString& pipe, bool typed = false) {
+        view.Create(nullptr);
+        doc.AddView(&view);
+        doc.OnNewDocument();
+        view.m_strPipeName = pipe;
+        view.m_bAutoUnpack = typed;
+        view.m_bLFFlag = TRUE;
+    }
+    ~Monitor() {
+        if (view.m_nTimerId != 0)
+            view.killTimer(int(view.m_nTimerId));
+        view.m_nTimerId = 0;
+        doc.RemoveView(&view);
+    }
+    QByteArray log() const { return view.GetWindowText(); }
+};
+
+QString scalar(PGconn* c, const QString& sql) {
+    PGresult* r = PQexec(c, sql.toUtf8().constData());
+    QString v;
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0)
+        v = QString::fromUtf8(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    return v;
+}
+
+QString literal(QString text) {
+    return "'" + text.replace('\'', "''") + "'";
+}
+
+// Sends texts as the sending procedure packs them: the length, then the text.
+bool send(PrivateServer& server, const QString& pipe, const QStringList& texts) {
+    return server.admin([&](PGconn* c) {
+        for (const QString& t : texts)
+            if (scalar(c, QStringLiteral("SELECT dbms_pipe.pack_message(length(%1)); "
+                                         "SELECT dbms_pipe.pack_message(%1::text); "
+                                         "SELECT dbms_pipe.send_message(%2, 5)")
+                              .arg(literal(t), literal(pipe))) != "0")
+                return false;
+        return true;
+    });
+}
+
+// A message that breaks the plain convention (text where the length belongs): its report is
+// the moment at which a test acts in the middle of a drain.
+bool sendBroken(PrivateServer& server, const QString& pipe) {
+    return server.admin([&](PGconn* c) {
+        return scalar(c, QStringLiteral("SELECT dbms_pipe.pack_message('not a length'::text); "
+                                        "SELECT dbms_pipe.send_message(%1, 5)")
+                             .arg(literal(pipe))) == "0";
+    });
+}
+
+bool allAreErrorReports(const MessageBoxRecorder& boxes) {
+    for (const auto& b : boxes.shown())
+        if (!b.text.startsWith("ORACLE Error") || (b.type & MB_TYPEMASK) != MB_ABORTRETRYIGNORE)
+            return false;
+    return true;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+} // namespace
+
+class TestReliabilityFaults : public QObject {
+    Q_OBJECT
+    std::unique_ptr<PrivateServer> m_server;
+
+    bool logon() {
+        return OciLogon("postgres", m_server->password().c_str(),
+                        m_server->connectString().c_str()) == 1;
+    }
+
+    // Every drain after the loss reports once and ends; the log stays and can be saved.
+    void checkLaterDrainsAndSave(Monitor& m, const QByteArray& before) {
+        for (int i = 0; i < 3; ++i) {
+            MessageBoxRecorder later;
+            m.view.PollPipe();
+            QCOMPARE(later.count(), 1);
+            QVERIFY(allAreErrorReports(later));
+        }
+        QCOMPARE(m.log(), before);
+        QTemporaryDir dir;
+        MessageBoxRecorder saving;
+        QVERIFY(m.doc.OnSaveDocument(dir.filePath("kept.log")));
+        QCOMPARE(readFile(dir.filePath("kept.log")), before);
+        QCOMPARE(saving.count(), 0);
+        QVERIFY(!m.doc.IsModified());
+    }
+
+private slots:
+    void initTestCase() {
+        REQUIRE_DATABASE();
+        if (qEnvironmentVariableIsSet("TIDEMARK_REL_CHILD"))
+            return; // the child uses its parent's server
+        m_server = std::make_unique<PrivateServer>();
+        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
+    }
+    void cleanupTestCase() { m_server.reset(); }
+
+    void serverStoppedInTheMiddleOfADrain_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("fast shutdown") << "fast";
+        QTest::newRow("immediate shutdown") << "immediate";
+    }
+    void serverStoppedInTheMiddleOfADrain() {
+        QFETCH(QString, mode);
+        QVERIFY2(logon(), "log-on to the private server");
+        Monitor m("stopped");
+        QVERIFY(send(*m_server, "stopped", {"first", "second"}));
+        QVERIFY(sendBroken(*m_server, "stopped"));
+        QVERIFY(send(*m_server, "stopped", {"never seen"}));
+
+        // The broken message's report is shown in the middle of the drain: the server is
+        // stopped while the box is open, and the drain goes on against a stopped server.
+        bool stopped = false;
+        QList<QString> texts;
+        AfxSetMessageBoxResponder([&](const QString& text, UINT) {
+            texts.append(text);
+            if (!stopped)
+                stopped = m_server->stop(mode);
+            return int(IDIGNORE);
+        });
+        m.view.PollPipe();
+        AfxSetMessageBoxResponder({});
+        QVERIFY2(stopped, qPrintable(m_server->log()));
+        QVERIFY2(texts.size() >= 2 && texts.size() <= 3, qPrintable(texts.join("\n--\n")));
+        QVERIFY2(texts.last().contains("ORA-0311"), qPrintable(texts.last()));
+        const QByteArray before = m.log();
+        QCOMPARE(before, QByteArray("first\r\nsecond\r\n"));
+        checkLaterDrainsAndSave(m, before);
+        QVERIFY(m_server->start());
+    }
+
+    void serverStoppedBetweenDrainsTyped() {
+        QVERIFY2(logon(), "log-on to the private server");
+        Monitor m("stopped_typed", true);
+        QVERIFY(send(*m_server, "stopped_typed", {"first"}));
+        m.view.PollPipe();
+        const QByteArray before = m.log();
+        QCOMPARE(before, QByteArray("MESSAGE:\r\nNUMBER:\t'5'\r\nVARCHAR2:\t'first'\r\n\r\n"));
+        QVERIFY(m_server->stop("fast"));
+        checkLaterDrainsAndSave(m, before);
+        QVERIFY(m_server->start());
+    }
+
+    void sessionTerminatedFromOutside() {
+        QVERIFY2(logon(), "log-on to the private server");
+        Monitor m("terminated");
+        QVERIFY(send(*m_server, "terminated", {"one", "two"}));
+        QVERIFY(sendBroken(*m_server, "terminated"));
+        QVERIFY(send(*m_server, "terminated", {"three"}));
+        int boxes = 0;
+        QString lastText;
+        bool killed = false;
+        AfxSetMessageBoxResponder([&](const QString& text, UINT) {
+            ++boxes;
+            lastText = text;
+            if (!killed)
+                killed = m_server->admin([](PGconn* c) {
+                    return scalar(c, "SELECT count(pg_terminate_backend(pid)) FROM "
+                                     "pg_stat_activity WHERE application_name = 'Tidemark'") == "1";
+                });
+            return int(IDIGNORE);
+        });
+        m.view.PollPipe();
+        AfxSetMessageBoxResponder({});
+        QVERIFY(killed);
+        QVERIFY2(boxes >= 2 && boxes <= 4, qPrintable(QString::number(boxes)));
+        QVERIFY2(lastText.contains("ORA-0311"), qPrintable(lastText));
+        QCOMPARE(m.log(), QByteArray("one\r\ntwo\r\n"));
+        // No session was opened again behind the program's back.
+        QVERIFY(m_server->admin([](PGconn* c) {
+            return scalar(c, "SELECT count(*) FROM pg_stat_activity WHERE application_name = "
+                             "'Tidemark'") == "0";
+        }));
+        QTemporaryDir dir;
+        MessageBoxRecorder saving;
+        QVERIFY(m.doc.OnSaveDocument(dir.filePath("after-kill.log")));
+        QCOMPARE(readFile(dir.filePath("after-kill.log")), QByteArray("one\r\ntwo\r\n"));
+    }
+
+    void terminatedWhilePollingOnTheTimer() {
+        QVERIFY2(logon(), "log-on to the private server");
+        Monitor m("polled");
+        m.view.m_nTimerFrequency = 0;
+        MessageBoxRecorder boxes;
+        m.view.OnStart();
+        QVERIFY(send(*m_server, "polled", {"ticked"}));
+        QTRY_COMPARE(m.log(), QByteArray("ticked\r\n"));
+        QCOMPARE(boxes.count(), 0);
+        QVERIFY(m_server->admin([](PGconn* c) {
+            return scalar(c, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                             "WHERE application_name = 'Tidemark'") == "1";
+        }));
+        QTRY_VERIFY(boxes.count() >= 3);
+        // The timer goes on; every tick's drain ends at its first failure.
+        m.view.killTimer(int(m.view.m_nTimerId));
+        m.view.m_nTimerId = 0;
+        QVERIFY(allAreErrorReports(boxes));
+        boxes.clear();
+        m.view.PollPipe();
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(m.log(), QByteArray("ticked\r\n"));
+    }
+
+    void serverRestarted() {
+        QVERIFY2(logon(), "log-on to the private server");
+        Monitor m("restarted");
+        QVERIFY(send(*m_server, "restarted", {"before restart"}));
+        m.view.PollPipe();
+        QCOMPARE(m.log(), QByteArray("before restart\r\n"));
+        QVERIFY(m_server->stop("fast"));
+        QVERIFY(m_server->start());
+        QVERIFY(send(*m_server, "restarted", {"after restart"}));
+        {
+            // The old session is gone: reported once per drain, not taken up again silently.
+            MessageBoxRecorder boxes;
+            m.view.PollPipe();
+            m.view.PollPipe();
+            QCOMPARE(boxes.count(), 2);
+            QVERIFY(allAreErrorReports(boxes));
+            QVERIFY2(boxes.lastText().contains("ORA-0311"), qPrintable(boxes.lastText()));
+        }
+        // A new log-on carries on where the log stands.
+        MessageBoxRecorder boxes;
+        QVERIFY(logon());
+        m.view.PollPipe();
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(m.log(), QByteArray("before restart\r\nafter restart\r\n"));
+        QTemporaryDir dir;
+        QVERIFY(m.doc.OnSaveDocument(dir.filePath("restart.log")));
+        QCOMPARE(readFile(dir.filePath("restart.log")), m.log());
+    }
+
+    void logonToAStoppedServerFailsPromptly() {
+        QVERIFY(m_server->stop("fast"));
+        MessageBoxRecorder boxes;
+        QVERIFY(!logon());
+        QCOMPARE(g_bConnected, 0);
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains("ORA-12541"), qPrintable(boxes.lastText()));
+        QVERIFY(m_server->start());
+    }
+
+    void abortInTheReportEndsTheProcess() {
+        // Abort in the error box ends the process with status 1 at once: in a child.
+        if (qEnvironmentVariableIsSet("TIDEMARK_REL_CHILD"))
+            return;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TIDEMARK_REL_CHILD_CONNECT", QString::fromStdString(m_server->connectString()));
+        env.insert("TIDEMARK_REL_CHILD_PASSWORD", QString::fromStdString(m_server->password()));
+        env.insert("TIDEMARK_REL_CHILD", "1");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"childAbortsOnLostServer"});
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 1);
+        QVERIFY2(child.readAllStandardOutput().contains("drain"), "the child reached the drain");
+    }
+
+    void childAbortsOnLostServer() {
+        if (!qEnvironmentVariableIsSet("TIDEMARK_REL_CHILD"))
+            return; // only run as the child of the test above
+        QVERIFY(OciLogon("postgres", qgetenv("TIDEMARK_REL_CHILD_PASSWORD").constData(),
+                         qgetenv("TIDEMARK_REL_CHILD_CONNECT").constData()) == 1);
+        Monitor m("aborting");
+        PGconn* admin = PQconnectdb(
+            ("host=127.0.0.1 port=" +
+             qgetenv("TIDEMARK_REL_CHILD_CONNECT").split(':').value(2).split('/').value(0) +
+             " dbname=postgres user=postgres password=" + qgetenv("TIDEMARK_REL_CHILD_PASSWORD"))
+                .constData());
+        QVERIFY(scalar(admin, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                              "WHERE application_name = 'Tidemark'") == "1");
+        PQfinish(admin);
+        MessageBoxRecorder boxes;
+        boxes.answer(IDABORT);
+        printf("drain\n");
+        fflush(stdout);
+        m.view.PollPipe();
+        QFAIL("Abort in the error box did not end the process");
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    TestReliabilityFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_rel_faults.moc"

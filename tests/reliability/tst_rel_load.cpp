@@ -1,0 +1,139 @@
+// Many senders at once while the monitor polls at its shortest period: every message reaches
+// the log exactly once, and each sender's messages in the order they were sent.
+#include "TestSupport.h"
+#include "TidemarkDoc.h"
+#include "TidemarkView.h"
+
+#include "MessageBox.h"
+#include "OciSession.h"
+
+#include <QHash>
+#include <QTest>
+#include <atomic>
+#include <libpq-fe.h>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+constexpr int kSenders = 8;
+constexpr int kPerSender = 1500;
+const char kPipe[] = "tidemark_load";
+
+// One sender session of its own, sending "sender-k #n" for n = 1..count as the sending
+// procedure packs it; waits on a full pipe as the procedure does.
+void sendAll(int k, int count, std::atomic<int>& failures) {
+    std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(TestDatabase::conninfo().c_str()),
+                                                    PQfinish);
+    if (PQstatus(conn.get()) != CONNECTION_OK) {
+        ++failures;
+        return;
+    }
+    PQclear(PQprepare(conn.get(), "send",
+                      "SELECT dbms_pipe.pack_message(length($1::text)), "
+                      "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text)",
+                      2, nullptr));
+    for (int n = 1; n <= count; ++n) {
+        const QByteArray text = QStringLiteral("sender-%1 #%2").arg(k).arg(n).toUtf8();
+        const char* values[] = {text.constData(), kPipe};
+        PGresult* r = PQexecPrepared(conn.get(), "send", 2, values, nullptr, nullptr, 0);
+        const bool good =
+            PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 2)) == "0";
+        PQclear(r);
+        if (!good) {
+            ++failures;
+            return;
+        }
+    }
+}
+} // namespace
+
+class TestReliabilityLoad : public QObject {
+    Q_OBJECT
+private slots:
+    void manySendersNothingLostNothingTwiceInOrder_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("plain") << false;
+        QTest::newRow("typed") << true;
+    }
+
+    void manySendersNothingLostNothingTwiceInOrder() {
+        QFETCH(bool, typed);
+        REQUIRE_DATABASE();
+        ScopedProfile profile;
+        MessageBoxRecorder boxes;
+        QVERIFY2(LogonToTestDatabase(), qPrintable(boxes.lastText()));
+
+        CTidemarkDoc doc;
+        CTidemarkView view;
+        view.Create(nullptr);
+        doc.AddView(&view);
+        doc.OnNewDocument();
+        view.m_strPipeName = kPipe;
+        view.m_bAutoUnpack = typed;
+        view.m_bLFFlag = TRUE;
+        view.m_nTimerFrequency = 0; // the shortest period
+        view.OnPurgePipe();
+        view.OnStart();
+
+        std::atomic<int> failures = 0;
+        std::vector<std::thread> senders;
+        for (int k = 1; k <= kSenders; ++k)
+            senders.emplace_back(sendAll, k, kPerSender, std::ref(failures));
+
+        // The monitor drains from the event loop while the senders fill the pipe.
+        const int total = kSenders * kPerSender;
+        const QByteArray last = QByteArray("#") + QByteArray::number(kPerSender);
+        auto finished = [&] {
+            const QByteArray log = view.GetWindowText();
+            int ends = 0;
+            for (int k = 1; k <= kSenders; ++k)
+                ends += log.contains(QStringLiteral("sender-%1 ").arg(k).toUtf8() + last) ? 1 : 0;
+            return ends == kSenders || failures > 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(finished(), 240000);
+        for (std::thread& t : senders)
+            t.join();
+        QCOMPARE(failures.load(), 0);
+        QTest::qWait(50); // a last drain: nothing more may arrive
+        view.PollPipe();
+
+        QCOMPARE(boxes.count(), 0);
+        const QList<QByteArray> lines = view.GetWindowText().split('\n');
+        QHash<int, int> next; // per sender, the number expected next
+        int seen = 0;
+        for (QByteArray line : lines) {
+            line = line.trimmed();
+            if (typed) {
+                // MESSAGE:, NUMBER:\t'<length>', VARCHAR2:\t'<text>', empty line
+                if (!line.startsWith("VARCHAR2:\t'"))
+                    continue;
+                line = line.mid(11, line.size() - 12);
+            }
+            if (line.isEmpty())
+                continue;
+            QVERIFY2(line.startsWith("sender-"), line.constData());
+            const int hash = line.indexOf(" #");
+            const int k = line.mid(7, hash - 7).toInt();
+            const int n = line.mid(hash + 2).toInt();
+            const int expected = next.value(k, 1);
+            QVERIFY2(n == expected, qPrintable(QStringLiteral("sender %1: got #%2, expected #%3")
+                                                   .arg(k)
+                                                   .arg(n)
+                                                   .arg(expected)));
+            next[k] = n + 1;
+            ++seen;
+        }
+        QCOMPARE(seen, total);
+        for (int k = 1; k <= kSenders; ++k)
+            QCOMPARE(next.value(k), kPerSender + 1);
+        QVERIFY(!doc.IsModified());
+        if (view.m_nTimerId != 0)
+            view.killTimer(int(view.m_nTimerId));
+        view.m_nTimerId = 0;
+        doc.RemoveView(&view);
+    }
+};
+
+QTEST_MAIN(TestReliabilityLoad)
+#include "tst_rel_load.moc"
