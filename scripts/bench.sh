@@ -12,3 +12,9 @@ pg_virtualenv -t -v 15 bash -c '
     psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
     "$0/bench/drain/bench_drain"
 ' "$build_dir"
+echo "== Load: many senders while the monitor polls"
+pg_virtualenv -t -v 15 bash -c '
+    set -euo pipefail
+    psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
+    "$0/bench/load/bench_load"
+' "$build_dir"
