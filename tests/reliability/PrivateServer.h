@@ -72,6 +72,17 @@ public:
                " application_name=tidemark-test-admin connect_timeout=10";
     }
 
+    // Points the PG* variables, and so TestDatabase, LogonToTestDatabase and PipeSender, at
+    // this server: a suite that fills orafce's small shared memory (one per server) then
+    // cannot starve the suites that run beside it on the common server.
+    void becomeTheTestDatabase() const {
+        qputenv("PGHOST", "127.0.0.1");
+        qputenv("PGPORT", QByteArray::number(m_port));
+        qputenv("PGUSER", "postgres");
+        qputenv("PGPASSWORD", m_password.toUtf8());
+        qputenv("PGDATABASE", "postgres");
+    }
+
     bool start() {
         return run("pg_ctl",
                    {"-D", data(), "-l", m_dir.filePath("server.log"), "-w", "-t", "60", "-o",

@@ -2,6 +2,7 @@
 // messages, the largest message the pipe carries, NULL items, items that break the plain
 // convention, items the typed block does not unpack. Each gets the faithful text or a clear
 // report, never a hang, a crash or a lost neighbour message.
+#include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -53,19 +54,27 @@ QByteArray readFile(const QString& path) {
 
 class TestReliabilityInput : public QObject {
     Q_OBJECT
+    std::unique_ptr<PrivateServer> m_server;
     std::unique_ptr<PipeSender> m_sender;
     std::unique_ptr<ScopedProfile> m_profile;
 
 private slots:
     void initTestCase() {
         REQUIRE_DATABASE();
+        // The size probe fills orafce's shared memory: a server of its own.
+        m_server = std::make_unique<PrivateServer>();
+        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
+        m_server->becomeTheTestDatabase();
         m_profile = std::make_unique<ScopedProfile>();
         MessageBoxRecorder boxes;
         QVERIFY2(LogonToTestDatabase(), qPrintable(boxes.lastText()));
         m_sender = std::make_unique<PipeSender>();
         QVERIFY2(m_sender->ok(), qPrintable(m_sender->error()));
     }
-    void cleanupTestCase() { m_sender.reset(); }
+    void cleanupTestCase() {
+        m_sender.reset();
+        m_server.reset();
+    }
 
     void oddPipeNames_data() {
         QTest::addColumn<QString>("pipe");

@@ -1,5 +1,6 @@
 // Many senders at once while the monitor polls at its shortest period: every message reaches
 // the log exactly once, and each sender's messages in the order they were sent.
+#include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -50,7 +51,19 @@ void sendAll(int k, int count, std::atomic<int>& failures) {
 
 class TestReliabilityLoad : public QObject {
     Q_OBJECT
+    std::unique_ptr<PrivateServer> m_server;
+
 private slots:
+    void initTestCase() {
+        REQUIRE_DATABASE();
+        // A full pipe takes most of orafce's shared memory: a server of its own, so that the
+        // suites beside this one are not starved.
+        m_server = std::make_unique<PrivateServer>();
+        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
+        m_server->becomeTheTestDatabase();
+    }
+    void cleanupTestCase() { m_server.reset(); }
+
     void manySendersNothingLostNothingTwiceInOrder_data() {
         QTest::addColumn<bool>("typed");
         QTest::newRow("plain") << false;

@@ -2,6 +2,7 @@
 // connection options of its own; a pipe name never becomes part of a statement.
 #include "ConnectTest.h"
 #include "DialogTest.h"
+#include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -48,6 +49,7 @@ QString sessionsOf(PipeSender& admin, const QString& role) {
 
 class TestReliabilitySecurity : public QObject {
     Q_OBJECT
+    std::unique_ptr<PrivateServer> m_server;
     std::unique_ptr<PipeSender> m_admin;
     QString m_role = QStringLiteral("tidemark_sec");
     QString m_password;
@@ -55,6 +57,10 @@ class TestReliabilitySecurity : public QObject {
 private slots:
     void initTestCase() {
         REQUIRE_DATABASE();
+        // Roles, databases and role settings of its own: a server of its own.
+        m_server = std::make_unique<PrivateServer>();
+        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
+        m_server->becomeTheTestDatabase();
         m_admin = std::make_unique<PipeSender>();
         QVERIFY2(m_admin->ok(), qPrintable(m_admin->error()));
         // A password with blanks, an apostrophe and an option of its own: it is a password.
@@ -76,6 +82,7 @@ private slots:
                                      "WHERE usename = %1")
                           .arg(literal(m_role)));
         m_admin.reset();
+        m_server.reset();
     }
 
     void passwordIsWrittenNowhere() {
