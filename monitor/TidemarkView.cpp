@@ -5,6 +5,7 @@
 #include "PlsqlTexts.h"
 #include "Profile.h"
 
+#include <QTimer>
 #include <QTimerEvent>
 #include <array>
 #include <climits>
@@ -62,6 +63,9 @@ template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
 // much has gathered): the window is not repainted during a drain anyway, and one insertion
 // costs about as much as one piece.
 constexpr qsizetype kMaxPendingChars = 256 * 1024;
+
+// The messages one piece of a drain takes before the window's events are handled.
+constexpr int kMessagesPerSlice = 100;
 } // namespace
 
 // Marks a drain in progress for the length of one scope and puts its text into the window at
@@ -163,21 +167,37 @@ void CTidemarkView::OnTimer(int nIDEvent) {
 void CTidemarkView::PollPipe() {
     if (m_bDraining)
         return;
-    DrainScope scope(*this);
-    if (m_bAutoUnpack)
-        ReceiveTyped();
-    else
-        ReceivePlain();
+    m_nSliceMessages = 0;
+    m_bSliceFull = false;
+    {
+        DrainScope scope(*this);
+        if (m_bAutoUnpack)
+            ReceiveTyped();
+        else
+            ReceivePlain();
+    }
+    // Senders that keep the pipe full would hold the drain, and the window with it, for as
+    // long as they send: after a slice of messages the window's events are handled, then the
+    // drain goes on.
+    if (m_bSliceFull)
+        QTimer::singleShot(0, this, &CTidemarkView::PollPipe);
 }
 
 // Runs the receive block once; true when a message is now in the connection's buffer.
 bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
                                    short& indicator) {
+    if (m_nSliceMessages == kMessagesPerSlice) {
+        m_bSliceFull = true;
+        return false;
+    }
     std::int32_t status = 1; // a receive that fails sets nothing: it must end the drain
     cursor.Parse(receive.constData());
     cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
     cursor.Execute(TRUE);
-    return status == 0;
+    if (status != 0)
+        return false;
+    ++m_nSliceMessages;
+    return true;
 }
 
 void CTidemarkView::ReceivePlain() {

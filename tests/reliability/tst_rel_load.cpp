@@ -32,7 +32,7 @@ void sendAll(int k, int count, std::atomic<int>& failures) {
     }
     PQclear(PQprepare(conn.get(), "send",
                       "SELECT dbms_pipe.pack_message(length($1::text)), "
-                      "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text)",
+                      "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text, 60)",
                       2, nullptr));
     for (int n = 1; n <= count; ++n) {
         const QByteArray text = QStringLiteral("sender-%1 #%2").arg(k).arg(n).toUtf8();
@@ -63,6 +63,43 @@ private slots:
         m_server->becomeTheTestDatabase();
     }
     void cleanupTestCase() { m_server.reset(); }
+
+    void aLongDrainLetsTheWindowTurn() {
+        // More messages waiting than one piece of a drain takes: the drain returns to the
+        // event loop in between (repaint, input, Stop) and then goes on by itself.
+        ScopedProfile profile;
+        MessageBoxRecorder boxes;
+        QVERIFY2(LogonToTestDatabase(), qPrintable(boxes.lastText()));
+        PipeSender sender;
+        QVERIFY2(sender.ok(), qPrintable(sender.error()));
+        // Whatever happens, the pipe does not keep orafce's shared memory for the next test.
+        struct Purge {
+            PipeSender& s;
+            ~Purge() { s.exec("SELECT dbms_pipe.purge('long_drain')"); }
+        } purge{sender};
+        // Messages without items are the smallest: the most that orafce's memory holds.
+        int queued = 0;
+        while (queued < 1000 &&
+               sender.scalar("SELECT dbms_pipe.send_message('long_drain', 0)") == "0")
+            ++queued;
+        QVERIFY2(queued > 120, qPrintable(QString::number(queued)));
+
+        CTidemarkDoc doc;
+        CTidemarkView view;
+        view.Create(nullptr);
+        doc.AddView(&view);
+        doc.OnNewDocument();
+        view.m_strPipeName = "long_drain";
+        view.m_bAutoUnpack = TRUE;
+        view.m_bLFFlag = FALSE;
+        view.PollPipe(); // no timer: the drain goes on by itself
+        const int first = int(view.GetWindowText().count("MESSAGE:"));
+        QVERIFY2(first > 0 && first < queued, qPrintable(QString::number(first)));
+        QTRY_COMPARE(int(view.GetWindowText().count("MESSAGE:")), queued);
+        QCOMPARE(view.GetWindowText(), QByteArray("MESSAGE:").repeated(queued));
+        QCOMPARE(boxes.count(), 0);
+        doc.RemoveView(&view);
+    }
 
     void manySendersNothingLostNothingTwiceInOrder_data() {
         QTest::addColumn<bool>("typed");
