@@ -86,9 +86,14 @@ SQL
 admin -d tidemark -c "SET client_min_messages = warning" \
     -c "CREATE EXTENSION IF NOT EXISTS orafce" >/dev/null
 
+# The password goes to the demo sender's psql alone: Tidemark, started from this script, must
+# not find it in its environment (libpq would use it for an empty password field).
+user_psql() {
+    PGPASSWORD=tidemark psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tidemark \
+        -d tidemark "$@"
+}
+
 # The sending procedures, installed by their owner as Tidemark's Options dialog would.
-export PGPASSWORD=tidemark
-user_psql() { psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U tidemark -d tidemark "$@"; }
 TIDEMARK_PASSWORD=tidemark "$build_dir/scripts/tidemark-install-procedures" tidemark "$connect" ||
     die "the sending procedures could not be installed"
 
