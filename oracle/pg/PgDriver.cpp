@@ -7,7 +7,11 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -18,6 +22,9 @@ namespace ocidrv {
 
 namespace pg {
 namespace {
+
+// How long a statement may go without an answer before the server is taken for lost.
+constexpr std::chrono::seconds kAnswerDeadline{20};
 
 // Statements prepared once per session and run for every message.
 enum Prepared { kReceive, kUnpackNumber, kUnpackText, kTypedItem, kPurge, kPreparedCount };
@@ -313,13 +320,15 @@ public:
         for (int attempt = 0; attempt < 2; ++attempt) {
             const PreparedText& p = kPrepared[which];
             if (!m_prepared[which]) {
-                Result r(PQprepare(m_conn.get(), p.name, p.sql, p.params, nullptr));
+                Result r =
+                    answer(PQsendPrepare(m_conn.get(), p.name, p.sql, p.params, nullptr), error);
                 if (!succeeded(r.get(), error, true))
                     return nullptr;
                 m_prepared[which] = true;
             }
-            Result r(
-                PQexecPrepared(m_conn.get(), p.name, p.params, params.data(), nullptr, nullptr, 0));
+            Result r = answer(PQsendQueryPrepared(m_conn.get(), p.name, p.params, params.data(),
+                                                  nullptr, nullptr, 0),
+                              error);
             // Somebody deallocated it (DEALLOCATE ALL, DISCARD ALL): prepare it again, once.
             const char* state = r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
             if (attempt == 0 && state && std::strcmp(state, "26000") == 0) {
@@ -337,7 +346,7 @@ public:
     bool runText(const std::string& sql, Error& error) {
         if (!usable(error))
             return false;
-        Result r(PQexec(m_conn.get(), sql.c_str()));
+        Result r = answer(PQsendQuery(m_conn.get(), sql.c_str()), error);
         if (r && (PQresultStatus(r.get()) == PGRES_COPY_IN ||
                   PQresultStatus(r.get()) == PGRES_COPY_OUT)) {
             endCopy(PQresultStatus(r.get()));
@@ -352,11 +361,59 @@ public:
     bool prepareOnly(const std::string& sql, Error& error) {
         if (!usable(error))
             return false;
-        Result r(PQprepare(m_conn.get(), "", sql.c_str(), 0, nullptr));
+        Result r = answer(PQsendPrepare(m_conn.get(), "", sql.c_str(), 0, nullptr), error);
         return succeeded(r.get(), error, false);
     }
 
 private:
+    // Collects the answer to what was just sent, as PQexec would: the last result, an error
+    // in preference to what came before it, or a COPY at once. Unlike PQexec it waits at
+    // most kAnswerDeadline: a server process that has stopped (frozen, or its machine
+    // suspended) still has its socket acknowledged by the kernel, so no TCP timeout fires,
+    // and the window would freeze for good. After the deadline the connection is closed and
+    // reported lost; a cancel request is not tried, as it would hang on a frozen server too.
+    Result answer(int sent, Error& error) {
+        if (!sent)
+            return nullptr;
+        PGconn* c = m_conn.get();
+        const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
+        Result last;
+        for (;;) {
+            const int flushed = PQflush(c);
+            if (flushed < 0)
+                return last;
+            while (flushed == 0 && !PQisBusy(c)) {
+                Result r(PQgetResult(c));
+                if (!r)
+                    return last;
+                const ExecStatusType status = PQresultStatus(r.get());
+                if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT ||
+                    status == PGRES_COPY_BOTH)
+                    return r;
+                if (!last || PQresultStatus(last.get()) != PGRES_FATAL_ERROR)
+                    last = std::move(r);
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            pollfd fd{PQsocket(c), short(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
+            const int ready = ::poll(&fd, 1, int(left.count()));
+            if (ready < 0 && errno != EINTR)
+                break;
+            if (ready > 0 && !PQconsumeInput(c) && PQstatus(c) != CONNECTION_OK)
+                return last;
+        }
+        m_conn.reset();
+        m_lost = true;
+        error.code = OCI_RC_LOST_CONNECTION;
+        error.message = "ORA-03113: end-of-file on communication channel: the database server "
+                        "did not answer within " +
+                        std::to_string(kAnswerDeadline.count()) +
+                        " seconds, so the connection was closed";
+        return nullptr;
+    }
+
     bool usable(Error& error) {
         if (!m_lost && PQstatus(m_conn.get()) == CONNECTION_OK)
             return true;
@@ -388,6 +445,8 @@ private:
         const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY)
             return true;
+        if (!m_conn)
+            return false; // closed for want of an answer, and phrased so already
 
         auto field = [&](int code) -> std::string {
             const char* v = r ? PQresultErrorField(r, code) : nullptr;

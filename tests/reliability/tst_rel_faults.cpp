@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 namespace {
 struct Monitor {
     ScopedProfile profile;
@@ -202,6 +204,47 @@ private slots:
         MessageBoxRecorder saving;
         QVERIFY(m.doc.OnSaveDocument(dir.filePath("after-kill.log")));
         QCOMPARE(readFile(dir.filePath("after-kill.log")), QByteArray("one\r\ntwo\r\n"));
+    }
+
+    void serverFrozenInTheMiddleOfADrain() {
+        // A frozen server process keeps its socket open and acknowledged, so only the
+        // driver's own deadline can end the wait; the drain must then end with a report.
+        QVERIFY2(logon(), "log-on to the private server");
+        Monitor m("frozen");
+        QVERIFY(send(*m_server, "frozen", {"one", "two"}));
+        QVERIFY(sendBroken(*m_server, "frozen"));
+        QVERIFY(send(*m_server, "frozen", {"three"}));
+        int pid = 0;
+        QVERIFY(m_server->admin([&](PGconn* c) {
+            pid = scalar(c, "SELECT pid FROM pg_stat_activity WHERE application_name = 'Tidemark'")
+                      .toInt();
+            return pid > 0;
+        }));
+        struct Thaw {
+            int pid;
+            bool frozen = false;
+            ~Thaw() {
+                if (frozen)
+                    ::kill(pid, SIGCONT);
+            }
+        } thaw{pid};
+        QStringList texts;
+        AfxSetMessageBoxResponder([&](const QString& text, UINT) {
+            texts << text;
+            if (!thaw.frozen)
+                thaw.frozen = ::kill(pid, SIGSTOP) == 0;
+            return int(IDIGNORE);
+        });
+        m.view.PollPipe();
+        AfxSetMessageBoxResponder({});
+        QVERIFY(thaw.frozen);
+        // The broken message, the statement that found the server frozen, and at most the
+        // steps of that one message that were still to come.
+        QVERIFY2(texts.size() >= 2 && texts.size() <= 4, qPrintable(texts.join("\n---\n")));
+        QVERIFY2(texts[1].contains("ORA-03113") &&
+                     texts[1].contains("did not answer within 20 seconds"),
+                 qPrintable(texts[1]));
+        checkLaterDrainsAndSave(m, "one\r\ntwo\r\n");
     }
 
     void terminatedWhilePollingOnTheTimer() {
