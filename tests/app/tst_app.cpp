@@ -34,11 +34,6 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return path;
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The text of a PDF as pdftotext extracts it; empty when the tool is missing.
 QString pdfText(const QString& path) {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
@@ -325,7 +320,7 @@ private slots:
         app->GetPrinter()->setOutputFileName(pdf);
         QVERIFY(!app->InitInstance()); // printed, then the program ends
         QVERIFY(!app->GetMainWnd() || !app->GetMainWnd()->isVisible());
-        const QByteArray bytes = readFile(pdf);
+        const QByteArray bytes = ReadFile(pdf);
         QVERIFY(bytes.startsWith("%PDF"));
         const QString text = pdfText(pdf);
         if (!text.isEmpty()) {
@@ -453,11 +448,11 @@ private slots:
         view->moveCursor(QTextCursor::End);
         QTest::keyClicks(view, QStringLiteral("x"));
         route(ID_FILE_SAVE);
-        QCOMPARE(readFile(logA), QByteArray("alpha\r\nx"));
+        QCOMPARE(ReadFile(logA), QByteArray("alpha\r\nx"));
         QVERIFY(!view->GetDocument()->IsModified());
         nextPath = m_dir.filePath(QStringLiteral("copy.log"));
         route(ID_FILE_SAVE_AS);
-        QCOMPARE(readFile(nextPath), QByteArray("alpha\r\nx"));
+        QCOMPARE(ReadFile(nextPath), QByteArray("alpha\r\nx"));
         QCOMPARE(frame->windowTitle(), QStringLiteral("copy.log - ") + kTitle);
         route(ID_FILE_NEW);
         QVERIFY(view->toPlainText().isEmpty());
@@ -474,7 +469,7 @@ private slots:
         app->GetPrinter()->setOutputFormat(QPrinter::PdfFormat);
         app->GetPrinter()->setOutputFileName(pdf);
         route(ID_FILE_PRINT_DIRECT);
-        QVERIFY(readFile(pdf).startsWith("%PDF"));
+        QVERIFY(ReadFile(pdf).startsWith("%PDF"));
         if (const QString text = pdfText(pdf); !text.isEmpty())
             QVERIFY2(text.contains(QStringLiteral("bravo")), qPrintable(text));
 

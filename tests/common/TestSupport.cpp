@@ -5,17 +5,49 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 
-ScopedProfile::ScopedProfile() {
-    QCoreApplication::setOrganizationName(QStringLiteral("Quellmoor"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tidemark"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+namespace {
+// The folder the profile points at now, so that a nested profile can give it back.
+QString& currentProfileFolder() {
+    static QString folder;
+    return folder;
 }
 
-ScopedProfile::~ScopedProfile() = default;
+void pointProfileAt(const QString& folder) {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    currentProfileFolder() = folder;
+}
+} // namespace
+
+ScopedProfile::ScopedProfile() : m_previous(currentProfileFolder()) {
+    QCoreApplication::setOrganizationName(QStringLiteral("Quellmoor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tidemark"));
+    pointProfileAt(m_dir.path());
+}
+
+// Without an outer profile the path stays on this removed folder: never the real profile.
+ScopedProfile::~ScopedProfile() {
+    if (!m_previous.isEmpty())
+        pointProfileAt(m_previous);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString SqlLiteral(QString text) {
+    return "'" + text.replace('\'', "''") + "'";
+}
 
 QString ScopedProfile::file() const {
     return QDir(m_dir.path()).filePath(QStringLiteral("Quellmoor/Tidemark.conf"));

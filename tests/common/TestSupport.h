@@ -9,17 +9,28 @@
 #include <string>
 
 // Points the profile at a temporary folder for the life of the object; the real profile is
-// never touched. Sets the organisation and application names the program uses.
+// never touched. Sets the organisation and application names the program uses. Nested
+// profiles give the outer one back when they end.
 class ScopedProfile {
 public:
     ScopedProfile();
     ~ScopedProfile();
+    ScopedProfile(const ScopedProfile&) = delete;
+    ScopedProfile& operator=(const ScopedProfile&) = delete;
     QString path() const { return m_dir.path(); }
     QString file() const; // the .conf file the profile lives in
 
 private:
     QTemporaryDir m_dir;
+    QString m_previous;
 };
+
+// A file's bytes, or "<unreadable>" when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// Writes the bytes as the whole file; false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes);
+// The text as an SQL string literal.
+QString SqlLiteral(QString text);
 
 // Answers every AfxMessageBox while it lives and records what was shown. Answers are taken
 // from the queue in turn; when it is empty, an Abort/Retry/Ignore box gets IDIGNORE and any

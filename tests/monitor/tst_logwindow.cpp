@@ -1,5 +1,6 @@
 // The log window and its document: exact bytes of appends, saving and reopening, the
 // modified flag, the window's styles, and the settings the view starts with.
+#include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -14,30 +15,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <unistd.h>
-
-namespace {
-// A document and its view as the template joins them.
-struct Log {
-    CTidemarkDoc doc;
-    CTidemarkView view;
-    Log() {
-        view.Create(nullptr);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-    }
-    ~Log() { doc.RemoveView(&view); }
-};
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-} // namespace
 
 class TestLogWindow : public QObject {
     Q_OBJECT
@@ -125,7 +102,7 @@ void TestLogWindow::timerPeriod() {
 
 void TestLogWindow::appendWithAndWithoutLineFeed() {
     ScopedProfile profile;
-    Log log;
+    LogWindow log;
     log.view.m_bLFFlag = TRUE;
     log.view.AppendMessage("abc");
     QCOMPARE(log.view.GetWindowText(), QByteArray("abc\r\n"));
@@ -143,7 +120,7 @@ void TestLogWindow::appendWithAndWithoutLineFeed() {
 
 void TestLogWindow::appendMovesCaretToEndAndDropsSelection() {
     ScopedProfile profile;
-    Log log;
+    LogWindow log;
     log.view.AppendMessage("first line");
     log.view.AppendMessage("second line");
     QTextCursor c = log.view.textCursor();
@@ -161,7 +138,7 @@ void TestLogWindow::appendMovesCaretToEndAndDropsSelection() {
 
 void TestLogWindow::appendScrollsToTheEnd() {
     ScopedProfile profile;
-    Log log;
+    LogWindow log;
     log.view.resize(300, 200);
     log.view.show();
     for (int i = 0; i < 500; ++i)
@@ -191,7 +168,7 @@ void TestLogWindow::messageCharactersSurviveSaveAndReopen() {
     const QString path = dir.filePath("log.txt");
     QByteArray expected;
     {
-        Log log;
+        LogWindow log;
         log.view.m_bLFFlag = FALSE;
         log.view.AppendMessage(message);
         log.view.AppendMessage(QStringLiteral("\n"));
@@ -201,14 +178,14 @@ void TestLogWindow::messageCharactersSurviveSaveAndReopen() {
         QCOMPARE(log.view.GetWindowText(), expected);
         QVERIFY(log.doc.OnSaveDocument(path));
     }
-    QCOMPARE(readFile(path), expected);
+    QCOMPARE(ReadFile(path), expected);
     {
-        Log log;
+        LogWindow log;
         QVERIFY(log.doc.OnOpenDocument(path));
         QCOMPARE(log.view.GetWindowText(), expected);
         const QString again = dir.filePath("again.txt");
         QVERIFY(log.doc.OnSaveDocument(again));
-        QCOMPARE(readFile(again), expected);
+        QCOMPARE(ReadFile(again), expected);
     }
 }
 
@@ -217,13 +194,13 @@ void TestLogWindow::reopenedFileContinuesWithNextMessage() {
     QTemporaryDir dir;
     const QString path = dir.filePath("three.log");
     {
-        Log log;
+        LogWindow log;
         for (const char* m : {"one", "two", "three"})
             log.view.AppendMessage(m);
         QVERIFY(log.doc.OnSaveDocument(path));
     }
-    QCOMPARE(readFile(path), QByteArray("one\r\ntwo\r\nthree\r\n"));
-    Log log;
+    QCOMPARE(ReadFile(path), QByteArray("one\r\ntwo\r\nthree\r\n"));
+    LogWindow log;
     QVERIFY(log.doc.OnOpenDocument(path));
     log.view.AppendMessage("four");
     QCOMPARE(log.view.GetWindowText(), QByteArray("one\r\ntwo\r\nthree\r\nfour\r\n"));
@@ -233,11 +210,11 @@ void TestLogWindow::latin1FileRoundTrips() {
     ScopedProfile profile;
     QTemporaryDir dir;
     const QByteArray bytes("caf\xe9 \xff\xfe\r\nend\n", 14);
-    QVERIFY(writeFile(dir.filePath("latin1.txt"), bytes));
-    Log log;
+    QVERIFY(WriteFile(dir.filePath("latin1.txt"), bytes));
+    LogWindow log;
     QVERIFY(log.doc.OnOpenDocument(dir.filePath("latin1.txt")));
     QVERIFY(log.doc.OnSaveDocument(dir.filePath("saved.txt")));
-    QCOMPARE(readFile(dir.filePath("saved.txt")), bytes);
+    QCOMPARE(ReadFile(dir.filePath("saved.txt")), bytes);
 }
 
 void TestLogWindow::fileSizeLimit() {
@@ -245,11 +222,11 @@ void TestLogWindow::fileSizeLimit() {
     QTemporaryDir dir;
     const QString fits = dir.filePath("fits.txt");
     const QString tooLarge = dir.filePath("large.txt");
-    QVERIFY(writeFile(fits, QByteArray(1048575, 'a')));
-    QVERIFY(writeFile(tooLarge, QByteArray(1048576, 'b')));
+    QVERIFY(WriteFile(fits, QByteArray(1048575, 'a')));
+    QVERIFY(WriteFile(tooLarge, QByteArray(1048576, 'b')));
 
     MessageBoxRecorder boxes;
-    Log log;
+    LogWindow log;
     log.view.AppendMessage("kept");
     QVERIFY(!log.doc.OnOpenDocument(tooLarge));
     QCOMPARE(boxes.count(), 1);
@@ -263,7 +240,7 @@ void TestLogWindow::fileSizeLimit() {
 
 void TestLogWindow::newEmptiesTheLog() {
     ScopedProfile profile;
-    Log log;
+    LogWindow log;
     log.view.AppendMessage("old");
     QVERIFY(log.doc.OnNewDocument());
     QCOMPARE(log.view.GetWindowText(), QByteArray());
@@ -274,7 +251,7 @@ void TestLogWindow::newEmptiesTheLog() {
 
 void TestLogWindow::onlyTypingMarksModified() {
     ScopedProfile profile;
-    Log log;
+    LogWindow log;
     log.view.show();
     for (int i = 0; i < 3; ++i)
         log.view.AppendMessage(QStringLiteral("received %1").arg(i));
@@ -323,8 +300,8 @@ void TestLogWindow::saveFailureKeepsPreviousFile() {
     ScopedProfile profile;
     QTemporaryDir dir;
     const QString path = dir.filePath("kept.log");
-    QVERIFY(writeFile(path, "previous contents\r\n"));
-    Log log;
+    QVERIFY(WriteFile(path, "previous contents\r\n"));
+    LogWindow log;
     log.view.AppendMessage("new contents");
     MessageBoxRecorder boxes;
     // A folder that cannot be written to: the save must fail, say so and keep the old file.
@@ -337,7 +314,7 @@ void TestLogWindow::saveFailureKeepsPreviousFile() {
         QVERIFY(!log.doc.OnSaveDocument(dir.filePath("no/such/folder/x.log")));
     } else {
         QVERIFY(!saved);
-        QCOMPARE(readFile(path), QByteArray("previous contents\r\n"));
+        QCOMPARE(ReadFile(path), QByteArray("previous contents\r\n"));
     }
     QVERIFY(boxes.count() >= 1);
     QVERIFY(boxes.lastText().startsWith("Failed to save document."));

@@ -1,5 +1,6 @@
 // The pipe receiver against a real server: messages sent by a second session reach the log
 // whole, in order, in plain and typed form, and failures end a drain instead of looping.
+#include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -10,22 +11,6 @@
 #include <QTest>
 
 namespace {
-struct Monitor {
-    ScopedProfile profile;
-    CTidemarkDoc doc;
-    CTidemarkView view;
-    explicit Monitor(const QString& pipe, bool typed = false, bool lf = true) {
-        view.Create(nullptr);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-        view.m_strPipeName = pipe;
-        view.m_bAutoUnpack = typed;
-        view.m_bLFFlag = lf;
-    }
-    ~Monitor() { doc.RemoveView(&view); }
-    QByteArray log() const { return view.GetWindowText(); }
-};
-
 // Packs and sends items from the second session; each item is an SQL expression.
 bool sendItems(PipeSender& s, const QString& pipe, const QStringList& items) {
     for (const QString& item : items)
@@ -82,7 +67,7 @@ void TestReceiver::cleanupTestCase() {
 }
 
 void TestReceiver::emptyPipeChangesNothing() {
-    Monitor m("empty_pipe");
+    LogWindow m("empty_pipe");
     MessageBoxRecorder boxes;
     m.view.PollPipe();
     QCOMPARE(m.log(), QByteArray());
@@ -91,7 +76,7 @@ void TestReceiver::emptyPipeChangesNothing() {
 }
 
 void TestReceiver::threeMessagesInOneDrainInOrder() {
-    Monitor m("three");
+    LogWindow m("three");
     for (const char* t : {"one", "two", "three"})
         QVERIFY(m_sender->sendDebug(t, "three"));
     MessageBoxRecorder boxes;
@@ -102,7 +87,7 @@ void TestReceiver::threeMessagesInOneDrainInOrder() {
 }
 
 void TestReceiver::plainModeBytes() {
-    Monitor m("plain", false, false);
+    LogWindow m("plain", false, false);
     QVERIFY(m_sender->sendDebug("hello", "plain"));
     QVERIFY(m_sender->sendDebug("world", "plain"));
     QVERIFY(m_sender->sendDebug("tab\there\nline\r\nend", "plain"));
@@ -112,12 +97,12 @@ void TestReceiver::plainModeBytes() {
 
 void TestReceiver::typedModeBytes() {
     {
-        Monitor m("typed", true, true);
+        LogWindow m("typed", true, true);
         QVERIFY(m_sender->sendDebug("hello", "typed"));
         m.view.PollPipe();
         QCOMPARE(m.log(), QByteArray("MESSAGE:\r\nNUMBER:\t'5'\r\nVARCHAR2:\t'hello'\r\n\r\n"));
     }
-    Monitor m("typed", true, false);
+    LogWindow m("typed", true, false);
     QVERIFY(m_sender->sendDebug("hello", "typed"));
     QVERIFY(m_sender->sendDebug("again", "typed"));
     m.view.PollPipe();
@@ -126,7 +111,7 @@ void TestReceiver::typedModeBytes() {
 }
 
 void TestReceiver::typedItemKinds() {
-    Monitor m("kinds", true, true);
+    LogWindow m("kinds", true, true);
     MessageBoxRecorder boxes;
     QVERIFY(sendItems(*m_sender, "kinds", {})); // a message without items
     QVERIFY(
@@ -141,7 +126,7 @@ void TestReceiver::typedItemKinds() {
 }
 
 void TestReceiver::unknownItemEndsOnlyItsMessage() {
-    Monitor m("unknown_item", true, true);
+    LogWindow m("unknown_item", true, true);
     MessageBoxRecorder boxes;
     QVERIFY(sendItems(*m_sender, "unknown_item", {"'before'::text", "now()", "'lost'::text"}));
     QVERIFY(m_sender->sendDebug("next", "unknown_item"));
@@ -152,7 +137,7 @@ void TestReceiver::unknownItemEndsOnlyItsMessage() {
 }
 
 void TestReceiver::longestTextAndOneTooLong() {
-    Monitor m("long");
+    LogWindow m("long");
     const QString longest(1999, QLatin1Char('x'));
     QVERIFY(m_sender->sendDebug(longest, "long"));
     QVERIFY(m_sender->sendDebug(QString(2000, QLatin1Char('y')), "long"));
@@ -166,7 +151,7 @@ void TestReceiver::longestTextAndOneTooLong() {
 }
 
 void TestReceiver::brokenPlainConventionIsReportedAndDrainEnds() {
-    Monitor m("broken");
+    LogWindow m("broken");
     QVERIFY(sendItems(*m_sender, "broken", {"'no length first'::text"}));
     QVERIFY(m_sender->sendDebug("good", "broken"));
     MessageBoxRecorder boxes;
@@ -179,7 +164,7 @@ void TestReceiver::brokenPlainConventionIsReportedAndDrainEnds() {
 }
 
 void TestReceiver::purgeEmptiesThePipe() {
-    Monitor m("purged");
+    LogWindow m("purged");
     for (const char* t : {"a", "b", "c"})
         QVERIFY(m_sender->sendDebug(t, "purged"));
     MessageBoxRecorder boxes;
@@ -191,7 +176,7 @@ void TestReceiver::purgeEmptiesThePipe() {
 }
 
 void TestReceiver::startDrainsAndArmsTimer() {
-    Monitor m("started");
+    LogWindow m("started");
     m.view.m_nTimerFrequency = 0; // the shortest period
     QVERIFY(m_sender->sendDebug("waiting", "started"));
     m.view.OnStart();
@@ -215,7 +200,7 @@ void TestReceiver::startDrainsAndArmsTimer() {
 }
 
 void TestReceiver::modeAndPipeChangesTakeEffectAtNextDrain() {
-    Monitor m("pipe_a");
+    LogWindow m("pipe_a");
     QVERIFY(m_sender->sendDebug("a1", "pipe_a"));
     QVERIFY(m_sender->sendDebug("b1", "pipe_b"));
     m.view.PollPipe();
@@ -233,7 +218,7 @@ void TestReceiver::modeAndPipeChangesTakeEffectAtNextDrain() {
 void TestReceiver::pipeNameIsAlwaysOneLiteral() {
     MessageBoxRecorder boxes;
     {
-        Monitor m("o'brien");
+        LogWindow m("o'brien");
         QVERIFY(m_sender->sendDebug("for o'brien", "o'brien"));
         m.view.PollPipe();
         QCOMPARE(m.log(), QByteArray("for o'brien\r\n"));
@@ -242,7 +227,7 @@ void TestReceiver::pipeNameIsAlwaysOneLiteral() {
     for (const QString& name : {QStringLiteral("x', 0); DROP TABLE victim; --"),
                                 QStringLiteral("x'); DROP TABLE victim; --"), QStringLiteral("'''"),
                                 QStringLiteral("\\'")}) {
-        Monitor m(name);
+        LogWindow m(name);
         QVERIFY(m_sender->sendDebug("odd", name));
         m.view.PollPipe();
         QCOMPARE(m.log(), QByteArray("odd\r\n"));
@@ -253,7 +238,7 @@ void TestReceiver::pipeNameIsAlwaysOneLiteral() {
 }
 
 void TestReceiver::tickDuringErrorBoxStartsNoSecondDrain() {
-    Monitor m("reentry");
+    LogWindow m("reentry");
     QVERIFY(sendItems(*m_sender, "reentry", {"'no length'::text"}));
     QVERIFY(m_sender->sendDebug("second", "reentry"));
     m.view.m_nTimerId = 99;

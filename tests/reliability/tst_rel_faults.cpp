@@ -3,6 +3,7 @@
 // error box, no drain loops or hangs (the suite finishing is the proof), the log keeps what was
 // received before and can still be saved. The server is the test's own, so that it may be
 // stopped without harming the other suites.
+#include "LogWindow.h"
 #include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
@@ -18,27 +19,6 @@
 #include <csignal>
 
 namespace {
-struct Monitor {
-    ScopedProfile profile;
-    CTidemarkDoc doc;
-    CTidemarkView view;
-    explicit Monitor(const QString& pipe, bool typed = false) {
-        view.Create(nullptr);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-        view.m_strPipeName = pipe;
-        view.m_bAutoUnpack = typed;
-        view.m_bLFFlag = TRUE;
-    }
-    ~Monitor() {
-        if (view.m_nTimerId != 0)
-            view.killTimer(int(view.m_nTimerId));
-        view.m_nTimerId = 0;
-        doc.RemoveView(&view);
-    }
-    QByteArray log() const { return view.GetWindowText(); }
-};
-
 QString scalar(PGconn* c, const QString& sql) {
     PGresult* r = PQexec(c, sql.toUtf8().constData());
     QString v;
@@ -48,10 +28,6 @@ QString scalar(PGconn* c, const QString& sql) {
     return v;
 }
 
-QString literal(QString text) {
-    return "'" + text.replace('\'', "''") + "'";
-}
-
 // Sends texts as the sending procedure packs them: the length, then the text.
 bool send(PrivateServer& server, const QString& pipe, const QStringList& texts) {
     return server.admin([&](PGconn* c) {
@@ -59,7 +35,7 @@ bool send(PrivateServer& server, const QString& pipe, const QStringList& texts) 
             if (scalar(c, QStringLiteral("SELECT dbms_pipe.pack_message(length(%1)); "
                                          "SELECT dbms_pipe.pack_message(%1::text); "
                                          "SELECT dbms_pipe.send_message(%2, 5)")
-                              .arg(literal(t), literal(pipe))) != "0")
+                              .arg(SqlLiteral(t), SqlLiteral(pipe))) != "0")
                 return false;
         return true;
     });
@@ -71,7 +47,7 @@ bool sendBroken(PrivateServer& server, const QString& pipe) {
     return server.admin([&](PGconn* c) {
         return scalar(c, QStringLiteral("SELECT dbms_pipe.pack_message('not a length'::text); "
                                         "SELECT dbms_pipe.send_message(%1, 5)")
-                             .arg(literal(pipe))) == "0";
+                             .arg(SqlLiteral(pipe))) == "0";
     });
 }
 
@@ -82,10 +58,6 @@ bool allAreErrorReports(const MessageBoxRecorder& boxes) {
     return true;
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 } // namespace
 
 class TestReliabilityFaults : public QObject {
@@ -98,7 +70,7 @@ class TestReliabilityFaults : public QObject {
     }
 
     // Every drain after the loss reports once and ends; the log stays and can be saved.
-    void checkLaterDrainsAndSave(Monitor& m, const QByteArray& before) {
+    void checkLaterDrainsAndSave(LogWindow& m, const QByteArray& before) {
         for (int i = 0; i < 3; ++i) {
             MessageBoxRecorder later;
             m.view.PollPipe();
@@ -109,7 +81,7 @@ class TestReliabilityFaults : public QObject {
         QTemporaryDir dir;
         MessageBoxRecorder saving;
         QVERIFY(m.doc.OnSaveDocument(dir.filePath("kept.log")));
-        QCOMPARE(readFile(dir.filePath("kept.log")), before);
+        QCOMPARE(ReadFile(dir.filePath("kept.log")), before);
         QCOMPARE(saving.count(), 0);
         QVERIFY(!m.doc.IsModified());
     }
@@ -132,7 +104,7 @@ private slots:
     void serverStoppedInTheMiddleOfADrain() {
         QFETCH(QString, mode);
         QVERIFY2(logon(), "log-on to the private server");
-        Monitor m("stopped");
+        LogWindow m("stopped");
         QVERIFY(send(*m_server, "stopped", {"first", "second"}));
         QVERIFY(sendBroken(*m_server, "stopped"));
         QVERIFY(send(*m_server, "stopped", {"never seen"}));
@@ -160,7 +132,7 @@ private slots:
 
     void serverStoppedBetweenDrainsTyped() {
         QVERIFY2(logon(), "log-on to the private server");
-        Monitor m("stopped_typed", true);
+        LogWindow m("stopped_typed", true);
         QVERIFY(send(*m_server, "stopped_typed", {"first"}));
         m.view.PollPipe();
         const QByteArray before = m.log();
@@ -172,7 +144,7 @@ private slots:
 
     void sessionTerminatedFromOutside() {
         QVERIFY2(logon(), "log-on to the private server");
-        Monitor m("terminated");
+        LogWindow m("terminated");
         QVERIFY(send(*m_server, "terminated", {"one", "two"}));
         QVERIFY(sendBroken(*m_server, "terminated"));
         QVERIFY(send(*m_server, "terminated", {"three"}));
@@ -203,14 +175,14 @@ private slots:
         QTemporaryDir dir;
         MessageBoxRecorder saving;
         QVERIFY(m.doc.OnSaveDocument(dir.filePath("after-kill.log")));
-        QCOMPARE(readFile(dir.filePath("after-kill.log")), QByteArray("one\r\ntwo\r\n"));
+        QCOMPARE(ReadFile(dir.filePath("after-kill.log")), QByteArray("one\r\ntwo\r\n"));
     }
 
     void serverFrozenInTheMiddleOfADrain() {
         // A frozen server process keeps its socket open and acknowledged, so only the
         // driver's own deadline can end the wait; the drain must then end with a report.
         QVERIFY2(logon(), "log-on to the private server");
-        Monitor m("frozen");
+        LogWindow m("frozen");
         QVERIFY(send(*m_server, "frozen", {"one", "two"}));
         QVERIFY(sendBroken(*m_server, "frozen"));
         QVERIFY(send(*m_server, "frozen", {"three"}));
@@ -249,7 +221,7 @@ private slots:
 
     void terminatedWhilePollingOnTheTimer() {
         QVERIFY2(logon(), "log-on to the private server");
-        Monitor m("polled");
+        LogWindow m("polled");
         m.view.m_nTimerFrequency = 0;
         MessageBoxRecorder boxes;
         m.view.OnStart();
@@ -273,7 +245,7 @@ private slots:
 
     void serverRestarted() {
         QVERIFY2(logon(), "log-on to the private server");
-        Monitor m("restarted");
+        LogWindow m("restarted");
         QVERIFY(send(*m_server, "restarted", {"before restart"}));
         m.view.PollPipe();
         QCOMPARE(m.log(), QByteArray("before restart\r\n"));
@@ -297,7 +269,7 @@ private slots:
         QCOMPARE(m.log(), QByteArray("before restart\r\nafter restart\r\n"));
         QTemporaryDir dir;
         QVERIFY(m.doc.OnSaveDocument(dir.filePath("restart.log")));
-        QCOMPARE(readFile(dir.filePath("restart.log")), m.log());
+        QCOMPARE(ReadFile(dir.filePath("restart.log")), m.log());
     }
 
     void logonToAStoppedServerFailsPromptly() {
@@ -332,7 +304,7 @@ private slots:
             return; // only run as the child of the test above
         QVERIFY(OciLogon("postgres", qgetenv("TIDEMARK_REL_CHILD_PASSWORD").constData(),
                          qgetenv("TIDEMARK_REL_CHILD_CONNECT").constData()) == 1);
-        Monitor m("aborting");
+        LogWindow m("aborting");
         PGconn* admin = PQconnectdb(
             ("host=127.0.0.1 port=" +
              qgetenv("TIDEMARK_REL_CHILD_CONNECT").split(':').value(2).split('/').value(0) +

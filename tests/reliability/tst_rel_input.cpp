@@ -2,6 +2,7 @@
 // messages, the largest message the pipe carries, NULL items, items that break the plain
 // convention, items the typed block does not unpack. Each gets the faithful text or a clear
 // report, never a hang, a crash or a lost neighbour message.
+#include "LogWindow.h"
 #include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
@@ -16,25 +17,6 @@
 #include <QTest>
 
 namespace {
-struct Monitor {
-    CTidemarkDoc doc;
-    CTidemarkView view;
-    explicit Monitor(const QString& pipe, bool typed = false) {
-        view.Create(nullptr);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-        view.m_strPipeName = pipe;
-        view.m_bAutoUnpack = typed;
-        view.m_bLFFlag = TRUE;
-    }
-    ~Monitor() { doc.RemoveView(&view); }
-    QByteArray log() const { return view.GetWindowText(); }
-};
-
-QString literal(QString text) {
-    return "'" + text.replace('\'', "''") + "'";
-}
-
 // Packs items (SQL expressions) and sends them; the send's status, or -1 when refused.
 int sendItems(PipeSender& s, const QString& pipe, const QStringList& items, int timeout = 2) {
     s.exec("SELECT dbms_pipe.reset_buffer()");
@@ -42,14 +24,10 @@ int sendItems(PipeSender& s, const QString& pipe, const QStringList& items, int 
         if (!s.exec(QStringLiteral("SELECT dbms_pipe.pack_message(%1)").arg(item)))
             return -1;
     const QString status = s.scalar(
-        QStringLiteral("SELECT dbms_pipe.send_message(%1, %2)").arg(literal(pipe)).arg(timeout));
+        QStringLiteral("SELECT dbms_pipe.send_message(%1, %2)").arg(SqlLiteral(pipe)).arg(timeout));
     return status.isEmpty() ? -1 : status.toInt();
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 } // namespace
 
 class TestReliabilityInput : public QObject {
@@ -92,7 +70,7 @@ private slots:
     }
     void oddPipeNames() {
         QFETCH(QString, pipe);
-        Monitor m(pipe);
+        LogWindow m(pipe);
         MessageBoxRecorder boxes;
         const int sent = sendItems(*m_sender, pipe, {"5", "'hello'::text"});
         QVERIFY(sendItems(*m_sender, "bystander", {"7", "'neighbour'::text"}) == 0);
@@ -109,7 +87,7 @@ private slots:
         // The purge empties that pipe and no other.
         m.view.OnPurgePipe();
         QVERIFY2(boxes.count() <= (sent == 0 ? 0 : 2), qPrintable(boxes.lastText()));
-        Monitor bystander("bystander");
+        LogWindow bystander("bystander");
         bystander.view.PollPipe();
         QCOMPARE(bystander.log(), QByteArray("neighbour\r\n"));
     }
@@ -134,7 +112,7 @@ private slots:
         QFETCH(QString, text);
         QTemporaryDir dir;
         for (bool typed : {false, true}) {
-            Monitor m("odd_chars", typed);
+            LogWindow m("odd_chars", typed);
             MessageBoxRecorder boxes;
             QVERIFY(m_sender->sendDebug(text, "odd_chars"));
             m.view.PollPipe();
@@ -148,7 +126,7 @@ private slots:
             // ... and they are saved exactly as they came.
             const QString path = dir.filePath(typed ? "typed.log" : "plain.log");
             QVERIFY(m.doc.OnSaveDocument(path));
-            QCOMPARE(readFile(path), expected);
+            QCOMPARE(ReadFile(path), expected);
         }
     }
 
@@ -168,10 +146,11 @@ private slots:
         const QString largest(good, 'x');
         {
             // Typed mode has room for it: it arrives whole.
-            Monitor m("size_limit", true);
+            LogWindow m("size_limit", true);
             MessageBoxRecorder boxes;
-            QCOMPARE(sendItems(*m_sender, "size_limit", {QString::number(good), literal(largest)}),
-                     0);
+            QCOMPARE(
+                sendItems(*m_sender, "size_limit", {QString::number(good), SqlLiteral(largest)}),
+                0);
             QVERIFY(m_sender->sendDebug("after", "size_limit"));
             m.view.PollPipe();
             QCOMPARE(boxes.count(), 0);
@@ -182,9 +161,10 @@ private slots:
         }
         // The plain form's text is at most 1999 bytes: the larger one is reported, neither cut
         // nor overrun, and the next message follows.
-        Monitor m("size_limit");
+        LogWindow m("size_limit");
         MessageBoxRecorder boxes;
-        QCOMPARE(sendItems(*m_sender, "size_limit", {QString::number(good), literal(largest)}), 0);
+        QCOMPARE(sendItems(*m_sender, "size_limit", {QString::number(good), SqlLiteral(largest)}),
+                 0);
         QVERIFY(m_sender->sendDebug("after", "size_limit"));
         m.view.PollPipe();
         QCOMPARE(boxes.count(), 1);
@@ -195,7 +175,7 @@ private slots:
     void nullItems() {
         // pack_message ignores a NULL: SendDebugMessage(NULL) sends a message without items.
         for (bool typed : {false, true}) {
-            Monitor m("nulls", typed);
+            LogWindow m("nulls", typed);
             MessageBoxRecorder boxes;
             QCOMPARE(sendItems(*m_sender, "nulls", {"length(NULL::text)", "NULL::text"}), 0);
             QCOMPARE(sendItems(*m_sender, "nulls", {"3", "NULL::text"}), 0);
@@ -228,7 +208,7 @@ private slots:
     }
     void itemsOutOfThePlainConvention() {
         QFETCH(QStringList, items);
-        Monitor m("convention");
+        LogWindow m("convention");
         MessageBoxRecorder boxes;
         QCOMPARE(sendItems(*m_sender, "convention", items), 0);
         QVERIFY(m_sender->sendDebug("after", "convention"));
@@ -252,7 +232,7 @@ private slots:
         QFETCH(QString, item);
         QFETCH(int, orafceType);
         Q_UNUSED(orafceType);
-        Monitor m("typed_odd", true);
+        LogWindow m("typed_odd", true);
         MessageBoxRecorder boxes;
         // At the start, in the middle and at the end of a message.
         QCOMPARE(sendItems(*m_sender, "typed_odd", {item, "'lost'::text"}), 0);
@@ -294,7 +274,7 @@ private slots:
         QVERIFY(view.TimerPeriod() >= 10);
         QVERIFY(view.m_bLFFlag == 0 || view.m_bLFFlag == 1);
         QVERIFY(view.m_bAutoUnpack == 0 || view.m_bAutoUnpack == 1 || view.m_bAutoUnpack);
-        QCOMPARE(readFile(profile.file()), "[Options]\n" + options); // read, never rewritten
+        QCOMPARE(ReadFile(profile.file()), "[Options]\n" + options); // read, never rewritten
     }
 
     void pipeNameFromAnUnusableProfile() {

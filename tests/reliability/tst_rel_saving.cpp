@@ -1,5 +1,6 @@
 // Saving that fails part-way (disk full, folder gone, no permission) leaves the previous file
 // as it was and says so; a save replaces the file in one step; files at the open limit.
+#include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -18,27 +19,6 @@
 #include <unistd.h>
 
 namespace {
-struct Log {
-    CTidemarkDoc doc;
-    CTidemarkView view;
-    Log() {
-        view.Create(nullptr);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-    }
-    ~Log() { doc.RemoveView(&view); }
-};
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -97,8 +77,8 @@ private slots:
         ScopedProfile profile;
         QTemporaryDir dir;
         const QString path = dir.filePath("full.log");
-        QVERIFY(writeFile(path, kPrevious));
-        Log log;
+        QVERIFY(WriteFile(path, kPrevious));
+        LogWindow log;
         for (int i = 0; i < 2000; ++i)
             log.view.AppendMessage(
                 QStringLiteral("message %1 of a log larger than the disk").arg(i));
@@ -110,14 +90,14 @@ private slots:
             saved = log.doc.OnSaveDocument(path);
         }
         QVERIFY(!saved);
-        QCOMPARE(readFile(path), kPrevious);
+        QCOMPARE(ReadFile(path), kPrevious);
         QCOMPARE(boxes.count(), 1);
         QVERIFY2(boxes.lastText().startsWith("Failed to save document."),
                  qPrintable(boxes.lastText()));
         QCOMPARE(entries(dir.path()), QStringList{"full.log"}); // no half-written file left behind
         // With room again, the same save succeeds.
         QVERIFY(log.doc.OnSaveDocument(path));
-        QCOMPARE(readFile(path), log.view.GetWindowText());
+        QCOMPARE(ReadFile(path), log.view.GetWindowText());
     }
 
     void folderRemovedSaysSo() {
@@ -126,8 +106,8 @@ private slots:
         const QString folder = dir.filePath("gone");
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + "/log.txt";
-        QVERIFY(writeFile(path, kPrevious));
-        Log log;
+        QVERIFY(WriteFile(path, kPrevious));
+        LogWindow log;
         QVERIFY(log.doc.OnOpenDocument(path));
         log.doc.SetPathName(path, false);
         log.view.AppendMessage("more");
@@ -140,7 +120,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder));
         // The log is still there to be saved elsewhere.
         QVERIFY(log.doc.OnSaveDocument(dir.filePath("elsewhere.txt")));
-        QCOMPARE(readFile(dir.filePath("elsewhere.txt")), kPrevious + "more\r\n");
+        QCOMPARE(ReadFile(dir.filePath("elsewhere.txt")), kPrevious + "more\r\n");
     }
 
     void noPermissionKeepsThePreviousFile() {
@@ -148,10 +128,10 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(::chmod(qPrintable(dir.path()), 0755) == 0);
         const QString path = dir.filePath("locked.log");
-        QVERIFY(writeFile(path, kPrevious));
+        QVERIFY(WriteFile(path, kPrevious));
         QVERIFY(::chmod(qPrintable(path), 0644) == 0);
         QVERIFY(::chmod(qPrintable(dir.path()), ::geteuid() == 0 ? 0755 : 0555) == 0);
-        Log log;
+        LogWindow log;
         log.view.AppendMessage("new contents");
         MessageBoxRecorder boxes;
         bool saved = true;
@@ -161,7 +141,7 @@ private slots:
         }
         QVERIFY(::chmod(qPrintable(dir.path()), 0755) == 0);
         QVERIFY(!saved);
-        QCOMPARE(readFile(path), kPrevious);
+        QCOMPARE(ReadFile(path), kPrevious);
         QCOMPARE(boxes.count(), 1);
         QVERIFY2(boxes.lastText().startsWith("Failed to save document."),
                  qPrintable(boxes.lastText()));
@@ -173,17 +153,17 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("atomic.log");
         const QString link = dir.filePath("old-name.log");
-        QVERIFY(writeFile(path, kPrevious));
+        QVERIFY(WriteFile(path, kPrevious));
         // A second name for the old file: a save that rewrote the file in place would change
         // what it shows; a save that puts a complete new file in its place leaves it alone.
         QVERIFY(::link(qPrintable(path), qPrintable(link)) == 0);
-        Log log;
+        LogWindow log;
         log.view.AppendMessage("replacement");
         MessageBoxRecorder boxes;
         QVERIFY(log.doc.OnSaveDocument(path));
         QCOMPARE(boxes.count(), 0);
-        QCOMPARE(readFile(path), QByteArray("replacement\r\n"));
-        QCOMPARE(readFile(link), kPrevious);
+        QCOMPARE(ReadFile(path), QByteArray("replacement\r\n"));
+        QCOMPARE(ReadFile(link), kPrevious);
         QCOMPARE(entries(dir.path()), (QStringList{"atomic.log", "old-name.log"}));
     }
 
@@ -192,13 +172,13 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath("target.log");
         const QString link = dir.filePath("link.log");
-        QVERIFY(writeFile(target, kPrevious));
+        QVERIFY(WriteFile(target, kPrevious));
         QVERIFY(QFile::link(target, link));
-        Log log;
+        LogWindow log;
         log.view.AppendMessage("through the link");
         QVERIFY(log.doc.OnSaveDocument(link));
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(readFile(target), QByteArray("through the link\r\n"));
+        QCOMPARE(ReadFile(target), QByteArray("through the link\r\n"));
     }
 
     void filesAtTheOpenLimit() {
@@ -212,17 +192,17 @@ private slots:
         bytes += QByteArray(1048575 - bytes.size(), 'z');
         QCOMPARE(bytes.size(), 1048575);
         const QString fits = dir.filePath("fits.log");
-        QVERIFY(writeFile(fits, bytes));
+        QVERIFY(WriteFile(fits, bytes));
         MessageBoxRecorder boxes;
-        Log log;
+        LogWindow log;
         QVERIFY(log.doc.OnOpenDocument(fits));
         QCOMPARE(boxes.count(), 0);
         QVERIFY(log.doc.OnSaveDocument(dir.filePath("again.log")));
-        QVERIFY(readFile(dir.filePath("again.log")) == bytes); // identical, byte for byte
+        QVERIFY(ReadFile(dir.filePath("again.log")) == bytes); // identical, byte for byte
         // One byte more is refused and leaves the log and its name as they were.
         log.doc.SetPathName(fits, false);
         const QString tooLarge = dir.filePath("large.log");
-        QVERIFY(writeFile(tooLarge, bytes + "!"));
+        QVERIFY(WriteFile(tooLarge, bytes + "!"));
         QVERIFY(!log.doc.OnOpenDocument(tooLarge));
         QCOMPARE(boxes.count(), 1);
         QCOMPARE(boxes.lastText(), QStringLiteral("The file is too large to open."));

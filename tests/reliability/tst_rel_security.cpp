@@ -17,22 +17,13 @@
 #include <QtTest>
 
 namespace {
-QString literal(QString text) {
-    return "'" + text.replace('\'', "''") + "'";
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Every file under a folder that holds the bytes.
 QStringList filesContaining(const QString& dir, const QByteArray& bytes) {
     QStringList found;
     QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        if (readFile(path).contains(bytes))
+        if (ReadFile(path).contains(bytes))
             found << path;
     }
     return found;
@@ -43,7 +34,7 @@ QString sessionsOf(PipeSender& admin, const QString& role) {
     return admin.scalar(QStringLiteral("SELECT coalesce(string_agg(datname || '|' || "
                                        "application_name, ','), '') FROM pg_stat_activity "
                                        "WHERE usename = %1")
-                            .arg(literal(role)));
+                            .arg(SqlLiteral(role)));
 }
 } // namespace
 
@@ -69,7 +60,7 @@ private slots:
         QVERIFY(m_password.size() <= 30);
         m_admin->exec("DROP ROLE IF EXISTS " + m_role);
         QVERIFY(m_admin->exec(QStringLiteral("CREATE ROLE %1 LOGIN SUPERUSER PASSWORD %2")
-                                  .arg(m_role, literal(m_password))));
+                                  .arg(m_role, SqlLiteral(m_password))));
         // A database a smuggled option would reach.
         if (m_admin->scalar("SELECT count(*) FROM pg_database WHERE datname = 'smuggled_target'") ==
             "0")
@@ -80,7 +71,7 @@ private slots:
             return;
         m_admin->exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                                      "WHERE usename = %1")
-                          .arg(literal(m_role)));
+                          .arg(SqlLiteral(m_role)));
         m_admin.reset();
         m_server.reset();
     }
@@ -127,8 +118,8 @@ private slots:
         QCOMPARE(filesContaining(profile.path(), secret), QStringList());
         QCOMPARE(filesContaining(dir.path(), secret), QStringList());
         // Nor in the process's own arguments or environment as the program set them.
-        QVERIFY(!readFile("/proc/self/cmdline").contains(secret));
-        QVERIFY(!readFile("/proc/self/environ").contains(secret));
+        QVERIFY(!ReadFile("/proc/self/cmdline").contains(secret));
+        QVERIFY(!ReadFile("/proc/self/environ").contains(secret));
         // The session runs where the connect string says.
         QTRY_COMPARE(sessionsOf(*m_admin, m_role),
                      qEnvironmentVariable("PGDATABASE") + "|Tidemark");
