@@ -1,5 +1,6 @@
 // Many senders at once while the monitor polls at its shortest period: every message reaches
 // the log exactly once, and each sender's messages in the order they were sent.
+#include "LogWindow.h"
 #include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
@@ -114,14 +115,9 @@ private slots:
         MessageBoxRecorder boxes;
         QVERIFY2(LogonToTestDatabase(), qPrintable(boxes.lastText()));
 
-        CTidemarkDoc doc;
-        CTidemarkView view;
-        view.Create(nullptr);
-        doc.AddView(&view);
-        doc.OnNewDocument();
-        view.m_strPipeName = kPipe;
-        view.m_bAutoUnpack = typed;
-        view.m_bLFFlag = TRUE;
+        LogWindow window(kPipe, typed);
+        CTidemarkDoc& doc = window.doc;
+        CTidemarkView& view = window.view;
         view.m_nTimerFrequency = 0; // the shortest period
         view.OnPurgePipe();
         view.OnStart();
@@ -178,10 +174,6 @@ private slots:
         for (int k = 1; k <= kSenders; ++k)
             QCOMPARE(next.value(k), kPerSender + 1);
         QVERIFY(!doc.IsModified());
-        if (view.m_nTimerId != 0)
-            view.killTimer(int(view.m_nTimerId));
-        view.m_nTimerId = 0;
-        doc.RemoveView(&view);
     }
 };
 
