@@ -2,6 +2,7 @@
 // takes them, while the monitor polls on its timer. Prints the throughput, how long the
 // senders' sends took (the longest is the longest wait on a full pipe) against the polling
 // period, and whether every message arrived once and in order.
+#include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
@@ -88,14 +89,8 @@ double percentile(std::vector<double> v, double p) {
 }
 
 void run(int senders, int perSender, int frequency) {
-    CTidemarkDoc doc;
-    CTidemarkView view;
-    view.Create(nullptr);
-    doc.AddView(&view);
-    doc.OnNewDocument();
-    view.m_strPipeName = kPipe;
-    view.m_bAutoUnpack = FALSE;
-    view.m_bLFFlag = TRUE;
+    LogWindow window(kPipe);
+    CTidemarkView& view = window.view;
     view.m_nTimerFrequency = frequency;
     view.OnPurgePipe();
     view.OnStart();
@@ -143,7 +138,6 @@ void run(int senders, int perSender, int frequency) {
                 : faults == 0 ? "all once, in order"
                               : "LOST/DUPLICATED");
     std::fflush(stdout);
-    doc.RemoveView(&view);
 }
 } // namespace
 
