@@ -1,5 +1,5 @@
-// Faults on the database side: the server stopped in the middle of a drain, the monitor's
-// session ended from outside, the server restarted. Each failure is reported through the
+// Faults on the database side: the server stopped or frozen in the middle of a drain, the
+// monitor's session ended from outside, the server restarted. Each failure is reported through the
 // error box, no drain loops or hangs (the suite finishing is the proof), the log keeps what was
 // received before and can still be saved. The server is the test's own, so that it may be
 // stopped without harming the other suites.
