@@ -2,6 +2,7 @@
 // connection options of its own; a pipe name never becomes part of a statement.
 #include "ConnectTest.h"
 #include "DialogTest.h"
+#include "LogWindow.h"
 #include "PrivateServer.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
@@ -197,13 +198,8 @@ private slots:
         };
         for (const QString& name : names) {
             for (bool typed : {false, true}) {
-                CTidemarkDoc doc;
-                CTidemarkView view;
-                view.Create(nullptr);
-                doc.AddView(&view);
-                doc.OnNewDocument();
-                view.m_strPipeName = name;
-                view.m_bAutoUnpack = typed;
+                LogWindow window(name, typed);
+                CTidemarkView& view = window.view;
                 QVERIFY(m_admin->sendDebug("odd", name));
                 view.PollPipe();
                 QCOMPARE(view.GetWindowText(),
@@ -213,7 +209,6 @@ private slots:
                 view.OnPurgePipe();
                 view.PollPipe();
                 QVERIFY(!view.GetWindowText().contains("purged"));
-                doc.RemoveView(&view);
             }
         }
         QCOMPARE(m_admin->scalar("SELECT to_regclass('sec_victim') IS NOT NULL"),
