@@ -31,11 +31,21 @@ fi
 if [ "$(id -u)" -eq 0 ]; then
     id postgres >/dev/null 2>&1 ||
         useradd --system --home-dir /var/lib/postgresql --shell /usr/sbin/nologin postgres
-    as_server() { runuser -u postgres -- "$@"; }
+    # From / : the server user may not be allowed into the folder make was started in.
+    as_server() { (cd / && runuser -u postgres -- "$@"); }
     mkdir -p "$pgdir"
     chown postgres: "$pgdir"
-    as_server test -w "$pgdir" ||
-        die "the user postgres cannot write $pgdir (a folder above it is closed to others)."
+    if ! as_server test -w "$pgdir"; then
+        # A checkout under /root (or another closed folder): the server cannot reach var/pg,
+        # so the cluster lives where the system keeps such data.
+        say "the user postgres cannot reach $pgdir (a folder above it is closed to others);"
+        pgdir=/var/lib/tidemark/pg
+        data="$pgdir/data"
+        say "the cluster lives in $pgdir instead."
+        mkdir -p "$pgdir"
+        chown postgres: "$pgdir"
+        as_server test -w "$pgdir" || die "the user postgres cannot write $pgdir either."
+    fi
 else
     as_server() { "$@"; }
     mkdir -p "$pgdir"
