@@ -1,6 +1,8 @@
 #include "MessageBox.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -35,6 +37,31 @@ std::vector<Button> buttonsFor(UINT type) {
     }
 }
 
+// A box without Cancel (Abort/Retry/Ignore, Yes/No) can be answered only with one of its
+// buttons: Qt would otherwise take Esc and the close box as Abort or No, and an Abort that
+// ends the program must never come from a reflex on Esc.
+class FrameworkBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool m_bEscapable = true;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!m_bEscapable && event->key() == Qt::Key_Escape) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override {
+        if (!m_bEscapable) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+};
+
 QMessageBox::Icon iconFor(UINT type) {
     switch (type & MB_ICONMASK) {
     case MB_ICONHAND:
@@ -62,16 +89,21 @@ int AfxMessageBox(const QString& text, UINT nType, UINT /*nIDHelp*/) {
     if (responder())
         return responder()(text, nType);
 
-    QMessageBox box(iconFor(nType), QCoreApplication::applicationName(), text,
-                    QMessageBox::NoButton, QApplication::activeWindow());
+    FrameworkBox box(iconFor(nType), QCoreApplication::applicationName(), text,
+                     QMessageBox::NoButton, QApplication::activeWindow());
     const std::vector<Button> buttons = buttonsFor(nType);
     for (const Button& b : buttons)
         box.addButton(b.button);
-    // Esc answers Cancel where there is one; a box without Cancel ignores Esc, as on the
-    // original platform, except the single OK box.
+    // Esc and the close box answer Cancel where there is one, OK on the single OK box, and
+    // nothing on a box without either.
+    box.m_bEscapable = false;
     for (const Button& b : buttons)
-        if (b.id == IDCANCEL || buttons.size() == 1)
+        if (b.id == IDCANCEL || buttons.size() == 1) {
             box.setEscapeButton(box.button(b.button));
+            box.m_bEscapable = true;
+        }
+    if (!box.m_bEscapable)
+        box.setWindowFlag(Qt::WindowCloseButtonHint, false);
     // A box asked for under the wait cursor is answered with the ordinary pointer.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
