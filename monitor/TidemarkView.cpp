@@ -165,7 +165,10 @@ void CTidemarkView::OnTimer(int nIDEvent) {
 }
 
 void CTidemarkView::PollPipe() {
-    if (m_bDraining)
+    // While the next piece of a drain is asked for, a tick or Start leaves the pipe to it:
+    // each would otherwise start a chain of pieces of its own, and under a steady load the
+    // chains would multiply and the window freeze after all.
+    if (m_bDraining || m_bContinuationPending)
         return;
     m_nSliceMessages = 0;
     m_bSliceFull = false;
@@ -179,8 +182,13 @@ void CTidemarkView::PollPipe() {
     // Senders that keep the pipe full would hold the drain, and the window with it, for as
     // long as they send: after a slice of messages the window's events are handled, then the
     // drain goes on.
-    if (m_bSliceFull)
-        QTimer::singleShot(0, this, &CTidemarkView::PollPipe);
+    if (m_bSliceFull) {
+        m_bContinuationPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_bContinuationPending = false;
+            PollPipe();
+        });
+    }
 }
 
 // Runs the receive block once; true when a message is now in the connection's buffer.

@@ -59,5 +59,6 @@ private:
     bool m_bDraining = false;  // a tick during a drain's error box must not start another drain
     int m_nSliceMessages = 0;  // messages taken in this piece of the drain
     bool m_bSliceFull = false; // the piece ended with messages possibly still waiting
-    QString m_strPending;      // pieces of the running drain not yet in the window
+    bool m_bContinuationPending = false; // the next piece is already asked for
+    QString m_strPending;                // pieces of the running drain not yet in the window
 };
