@@ -23,8 +23,10 @@ namespace ocidrv {
 namespace pg {
 namespace {
 
-// How long a statement may go without an answer before the server is taken for lost.
+// How long a statement may go without an answer before the server is taken for lost, and
+// the shorter time after which the server cancels a statement of ours that still runs.
 constexpr std::chrono::seconds kAnswerDeadline{20};
+constexpr std::chrono::seconds kServerStatementTimeout{15};
 
 // Statements prepared once per session and run for every message.
 enum Prepared { kReceive, kUnpackNumber, kUnpackText, kTypedItem, kPurge, kPreparedCount };
@@ -691,7 +693,15 @@ std::unique_ptr<Session> ConnectPostgres(const std::string& user, const std::str
         return nullptr;
     }
     PQsetNoticeProcessor(conn.get(), pg::ignoreNotice, nullptr);
-    return std::make_unique<pg::PgSession>(std::move(conn));
+    auto session = std::make_unique<pg::PgSession>(std::move(conn));
+    // A statement that is merely slow (waiting for another session's lock, say) is cancelled
+    // by the server itself before the driver's own deadline gives the connection up: the
+    // statement fails, the session stays.
+    if (!session->runText("SET statement_timeout = '" +
+                              std::to_string(pg::kServerStatementTimeout.count()) + "s'",
+                          error))
+        return nullptr;
+    return session;
 }
 
 } // namespace ocidrv

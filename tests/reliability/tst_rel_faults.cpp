@@ -219,6 +219,34 @@ private slots:
         checkLaterDrainsAndSave(m, "one\r\ntwo\r\n");
     }
 
+    void slowStatementIsCancelledAndTheSessionStays() {
+        // Another session holds a lock for longer than the server lets one of our statements
+        // wait: the statement fails with a report, the connection is kept, the monitor goes on.
+        QVERIFY2(logon(), "log-on to the private server");
+        QVERIFY(m_server->admin([](PGconn* c) {
+            return scalar(c, "CREATE TABLE IF NOT EXISTS held (x int); SELECT 1") == "1";
+        }));
+        std::unique_ptr<PGconn, void (*)(PGconn*)> holder(PQconnectdb(m_server->conninfo().c_str()),
+                                                          PQfinish);
+        QCOMPARE(scalar(holder.get(), "BEGIN; LOCK TABLE held; SELECT 1"), QStringLiteral("1"));
+        {
+            MessageBoxRecorder boxes;
+            COciCursor cursor;
+            cursor.Parse("SELECT * FROM held");
+            QVERIFY(!cursor.Execute(TRUE));
+            QCOMPARE(boxes.count(), 1);
+            QVERIFY2(boxes.lastText().contains("statement timeout"), qPrintable(boxes.lastText()));
+        }
+        holder.reset();
+        QCOMPARE(g_bConnected, 1);
+        LogWindow m("after_slow");
+        MessageBoxRecorder boxes;
+        QVERIFY(send(*m_server, "after_slow", {"still here"}));
+        m.view.PollPipe();
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(m.log(), QByteArray("still here\r\n"));
+    }
+
     void terminatedWhilePollingOnTheTimer() {
         QVERIFY2(logon(), "log-on to the private server");
         LogWindow m("polled");
