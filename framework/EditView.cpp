@@ -190,17 +190,25 @@ void CEditView::onContentsChange(int /*position*/, int removed, int added) {
 
 QByteArray CEditView::GetWindowText() const {
     const QString text = FromDisplayText(document()->toRawText());
-    if (m_bLatin1) {
-        bool latin1 = true;
-        for (QChar c : text)
-            if (c.unicode() > 0xFF) {
-                latin1 = false;
-                break;
-            }
-        if (latin1)
-            return text.toLatin1();
+    if (!m_bLatin1)
+        return text.toUtf8();
+    // A file loaded byte for byte goes back byte for byte; a character added since that has
+    // no single byte goes as UTF-8, so that neither the loaded bytes nor the new text change.
+    QByteArray out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c <= 0xFF) {
+            out += char(c);
+            continue;
+        }
+        const qsizetype units =
+            QChar::isHighSurrogate(c) && i + 1 < n && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        out += QStringView(text).mid(i, units).toUtf8();
+        i += units - 1;
     }
-    return text.toUtf8();
+    return out;
 }
 
 void CEditView::SetWindowText(const QByteArray& bytes) {
@@ -241,7 +249,8 @@ void CEditView::SerializeRaw(CArchive& ar) {
     }
     if (file->size() > nMaxSize)
         throw CArchiveException{QStringLiteral("The file is too large to open.")};
-    const QByteArray bytes = file->readAll();
+    // Devices and the like report no size: read no more than one byte past the limit.
+    const QByteArray bytes = file->read(nMaxSize + 1);
     if (bytes.size() > nMaxSize)
         throw CArchiveException{QStringLiteral("The file is too large to open.")};
     SetWindowText(bytes);

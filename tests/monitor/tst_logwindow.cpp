@@ -215,6 +215,10 @@ void TestLogWindow::latin1FileRoundTrips() {
     QVERIFY(log.doc.OnOpenDocument(dir.filePath("latin1.txt")));
     QVERIFY(log.doc.OnSaveDocument(dir.filePath("saved.txt")));
     QCOMPARE(ReadFile(dir.filePath("saved.txt")), bytes);
+    // Text added afterwards that has no single byte leaves the loaded bytes as they were.
+    log.view.AppendMessage(QStringLiteral("\u20ac \U0001F600 \u00e9"));
+    QVERIFY(log.doc.OnSaveDocument(dir.filePath("added.txt")));
+    QCOMPARE(ReadFile(dir.filePath("added.txt")), bytes + "\xe2\x82\xac \xf0\x9f\x98\x80 \xe9\r\n");
 }
 
 void TestLogWindow::fileSizeLimit() {
@@ -236,6 +240,12 @@ void TestLogWindow::fileSizeLimit() {
     QVERIFY(log.doc.OnOpenDocument(fits));
     QCOMPARE(log.view.GetWindowText().size(), 1048575);
     QCOMPARE(boxes.count(), 1);
+
+    // A device reports no size and never ends: refused all the same, nothing read past the limit.
+    QVERIFY(!log.doc.OnOpenDocument(QStringLiteral("/dev/zero")));
+    QCOMPARE(boxes.count(), 2);
+    QCOMPARE(boxes.lastText(), QStringLiteral("The file is too large to open."));
+    QCOMPARE(log.view.GetWindowText().size(), 1048575);
 }
 
 void TestLogWindow::newEmptiesTheLog() {
