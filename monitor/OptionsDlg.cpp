@@ -9,9 +9,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
+
+#include <limits>
 
 namespace {
 constexpr BOOL kNoErrorReports = 0;
@@ -76,6 +79,8 @@ COptionsDlg::COptionsDlg(QWidget* pParent) : CDialog(defaultOwner(pParent)) {
         new QCheckBox(QStringLiteral("Allow to debug variable messages (auto unpack)"), this), 19,
         77, 195, 10);
     auto* pipeName = AddControl(IDC_PIPENAME, new QLineEdit(this), 20, 130, 200, 15);
+    // No limit of its own: a stored pipe name of any length comes back whole after OK.
+    pipeName->setMaxLength(std::numeric_limits<int>::max());
     auto* ok = AddControl(IDOK, new QPushButton(QStringLiteral("OK"), this), 236, 7, 50, 14);
     ok->setDefault(true);
     auto* cancel =

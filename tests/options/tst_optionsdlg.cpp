@@ -18,6 +18,7 @@ private slots:
     void tabOrderPutsLastCheckBoxLast();
     void valuesComeBackAsEntered_data();
     void valuesComeBackAsEntered();
+    void storedPipeNameOfAnyLengthComesBackWhole();
     void cancelLeavesExchangedMembers_data();
     void cancelLeavesExchangedMembers();
 };
@@ -179,6 +180,17 @@ void TestOptionsDialog::valuesComeBackAsEntered() {
     QCOMPARE(dlg.m_bAutoUnpack, 1);
     QCOMPARE(dlg.m_bAllowEdit, 0);
     QCOMPARE(dlg.m_nTimerFrequency, 5);
+}
+
+void TestOptionsDialog::storedPipeNameOfAnyLengthComesBackWhole() {
+    TestOptionsDlg dlg;
+    dlg.m_strPipeName = QString(40000, QLatin1Char('p'));
+    const int result = RunModal(dlg, [&] {
+        QCOMPARE(dlg.pipeName()->text().size(), 40000);
+        QTest::keyClick(dlg.pipeName(), Qt::Key_Return);
+    });
+    QCOMPARE(result, int(IDOK));
+    QCOMPARE(dlg.m_strPipeName, QString(40000, QLatin1Char('p')));
 }
 
 void TestOptionsDialog::cancelLeavesExchangedMembers_data() {
