@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
