@@ -5,6 +5,7 @@
 #include "PlsqlTexts.h"
 #include "Profile.h"
 
+#include <QStringDecoder>
 #include <QTimer>
 #include <QTimerEvent>
 #include <array>
@@ -55,8 +56,10 @@ bool isUnpackedType(int type) {
     return type == 6 || type == 9 || type == 11 || type == 12 || type == 23;
 }
 
+// A message's text as it came, a byte-order mark at its start included.
 template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
-    return QString::fromUtf8(buffer.data(), qsizetype(strnlen(buffer.data(), N)));
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(QByteArrayView(buffer.data(), qsizetype(strnlen(buffer.data(), N))));
 }
 
 // Pieces of one drain are put into the window together when the drain ends (or when this

@@ -106,6 +106,7 @@ private slots:
         QTest::newRow("non-ASCII") << QStringLiteral("Grüße, Ελληνικά, 東京, עברית, ∑ ≠ ∞");
         QTest::newRow("four-byte UTF-8") << QStringLiteral("emoji 😀 and 𝄞");
         QTest::newRow("quotes and backslashes") << QStringLiteral("it's \"quoted\" \\n \\'");
+        QTest::newRow("byte-order mark first") << QStringLiteral("\ufeffmarked \ufeff");
         QTest::newRow("line and paragraph separators") << QStringLiteral("a\u2028b\u2029c\u0085d");
     }
     void oddCharactersArriveFaithfully() {
