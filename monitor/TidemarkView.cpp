@@ -12,7 +12,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 namespace {
 const QString kOptions = QStringLiteral("Options");
@@ -72,12 +71,24 @@ constexpr int kMessagesPerSlice = 100;
 } // namespace
 
 // Marks a drain in progress for the length of one scope and puts its text into the window at
-// the end, also when the drain is left by an exception.
+// the end (Finish), also when the drain is left by an exception. A failure while the text goes
+// in on the way out of an exception is swallowed, since a destructor must not throw; the
+// text then stays pending for the next drain.
 class CTidemarkView::DrainScope {
 public:
     explicit DrainScope(CTidemarkView& view) : m_view(view) { m_view.m_bDraining = true; }
     ~DrainScope() {
         m_view.m_bDraining = false;
+        if (m_bFinished)
+            return;
+        try {
+            m_view.FlushPending();
+        } catch (...) {
+        }
+    }
+    void Finish() {
+        m_view.m_bDraining = false;
+        m_bFinished = true;
         m_view.FlushPending();
     }
     DrainScope(const DrainScope&) = delete;
@@ -85,6 +96,7 @@ public:
 
 private:
     CTidemarkView& m_view;
+    bool m_bFinished = false;
 };
 
 CTidemarkView::CTidemarkView() {
@@ -127,8 +139,8 @@ void CTidemarkView::AppendMessage(const QString& text) {
 void CTidemarkView::FlushPending() {
     if (m_strPending.isEmpty())
         return;
-    const QString text = std::exchange(m_strPending, QString());
-    AppendText(text);
+    AppendText(m_strPending);
+    m_strPending.clear();
 }
 
 QByteArray CTidemarkView::ReceiveBlock() const {
@@ -181,6 +193,7 @@ void CTidemarkView::PollPipe() {
             ReceiveTyped();
         else
             ReceivePlain();
+        scope.Finish();
     }
     // Senders that keep the pipe full would hold the drain, and the window with it, for as
     // long as they send: after a slice of messages the window's events are handled, then the
