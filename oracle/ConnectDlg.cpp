@@ -117,15 +117,24 @@ bool CConnectDlg::OnInitDialog() {
     return false;
 }
 
+namespace {
+// The number of remembered connect strings. A damaged count is held to a bound that no real
+// list reaches: a huge one would keep the program in this loop for hours before any window.
+int serverListCount() {
+    constexpr int kMostItems = 10000;
+    return std::clamp(GetProfileInt(kServerListSection, kItems, 0), 0, kMostItems);
+}
+} // namespace
+
 void CConnectDlg::FillServerList() {
     m_ctlConnect.ResetContent();
-    const int count = GetProfileInt(kServerListSection, kItems, 0);
+    const int count = serverListCount();
     for (int i = 1; i <= count; ++i)
         m_ctlConnect.AddString(GetProfileString(kServerListSection, itemName(i)));
 }
 
 void CConnectDlg::AddServerToList(const QString& strConnect) {
-    const int count = GetProfileInt(kServerListSection, kItems, 0);
+    const int count = serverListCount();
     for (int i = 1; i <= count; ++i) {
         if (GetProfileString(kServerListSection, itemName(i)) == strConnect)
             return;

@@ -29,6 +29,7 @@ private slots:
     void cancelWaysEndWithZero();
     void serverListAddsEachStringOnce();
     void itemsBeyondStoredEntriesAreEmptyLines();
+    void damagedItemCountIsBounded();
     void tooLongConnectStringIsRefused();
     void editsTakeAtMostThirtyCharacters();
     void typedPrefixIsReplacedByListEntry();
@@ -182,6 +183,18 @@ void TestConnectDialog::itemsBeyondStoredEntriesAreEmptyLines() {
     // A missing entry reads as empty: the empty string counts as already remembered.
     dlg.AddServerToList("");
     QCOMPARE(GetProfileInt("ServerList", "Items", 0), 4);
+}
+
+void TestConnectDialog::damagedItemCountIsBounded() {
+    // A count no real list reaches would keep the start-up in the loop for hours.
+    WriteProfileInt("ServerList", "Items", 2147483647);
+    WriteProfileString("ServerList", "Item1", "pg:a");
+    TestConnectDlg dlg;
+    dlg.OnInitDialog();
+    QCOMPARE(dlg.listEntries().size(), 10000);
+    dlg.AddServerToList("pg:new");
+    QCOMPARE(GetProfileInt("ServerList", "Items", 0), 10001);
+    QCOMPARE(GetProfileString("ServerList", "Item10001"), QStringLiteral("pg:new"));
 }
 
 void TestConnectDialog::tooLongConnectStringIsRefused() {
