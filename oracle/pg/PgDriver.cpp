@@ -218,9 +218,16 @@ bool parseInteger(const std::string& text, long long& value, bool& overflow) {
     }
     if (i != text.size())
         return false;
-    if (v > static_cast<unsigned long long>(std::numeric_limits<long long>::max()))
+    // The negative side reaches one further than the positive side.
+    const auto most = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+    if (overflow || v > most + (negative ? 1 : 0)) {
         overflow = true;
-    value = negative ? -static_cast<long long>(v) : static_cast<long long>(v);
+        value = 0;
+    } else if (negative) {
+        value = v == most + 1 ? std::numeric_limits<long long>::min() : -static_cast<long long>(v);
+    } else {
+        value = static_cast<long long>(v);
+    }
     return true;
 }
 

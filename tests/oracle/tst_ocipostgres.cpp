@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -229,6 +230,41 @@ private slots:
         QCOMPARE(item.type, 13); // still there: nothing was unpacked
         QCOMPARE(receive(cursor, "tidemark"), 1);
         QCOMPARE(boxes.count(), 0);
+    }
+
+    void integersAtTheLimitsOfTheirVariables_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("8 bytes, lowest") << "-9223372036854775808" << 8 << true;
+        QTest::newRow("8 bytes, highest") << "9223372036854775807" << 8 << true;
+        QTest::newRow("8 bytes, below") << "-9223372036854775809" << 8 << false;
+        QTest::newRow("8 bytes, above") << "9223372036854775808" << 8 << false;
+        QTest::newRow("4 bytes, lowest") << "-2147483648" << 4 << true;
+        QTest::newRow("4 bytes, below") << "-2147483649" << 4 << false;
+        QTest::newRow("4 bytes, highest") << "2147483647" << 4 << true;
+    }
+    void integersAtTheLimitsOfTheirVariables() {
+        QFETCH(QString, number);
+        QFETCH(int, bytes);
+        QFETCH(bool, fits);
+        QVERIFY(m_sender.exec(
+            QStringLiteral("SELECT dbms_pipe.pack_message(%1::numeric)").arg(number)));
+        QCOMPARE(m_sender.scalar("SELECT dbms_pipe.send_message('limits')"), QStringLiteral("0"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        QCOMPARE(receive(cursor, "limits"), 0);
+        std::int64_t wide = 7;
+        std::int32_t narrow = 7;
+        short ind = 0;
+        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        if (bytes == 8)
+            cursor.Bind(":len", &wide, 8, SQLT_INT, &ind);
+        else
+            cursor.Bind(":len", &narrow, 4, SQLT_INT, &ind);
+        QCOMPARE(bool(cursor.Execute(FALSE)), fits);
+        const long long got = bytes == 8 ? wide : narrow;
+        QCOMPARE(QString::number(got), fits ? number : QStringLiteral("7"));
     }
 
     void overflowAndNull() {
