@@ -21,10 +21,13 @@ void CSingleDocTemplate::CloseAllDocuments() {
 
 CDocument* CSingleDocTemplate::OpenDocumentFile(const QString& path, bool bMakeVisible) {
     bool created = false;
+    m_bOpenCancelled = false;
     if (m_pOnlyDoc) {
         // One document for the whole run: it is reused, after the user had a chance to save.
-        if (!m_pOnlyDoc->SaveModified())
+        if (!m_pOnlyDoc->SaveModified()) {
+            m_bOpenCancelled = true;
             return nullptr;
+        }
     } else {
         m_pOnlyDoc = m_docFactory();
         m_pOnlyDoc->SetDocTemplate(this);

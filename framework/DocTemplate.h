@@ -27,6 +27,9 @@ public:
     // file is opened into the document. Asks to save a modified document first. Returns null
     // on failure or when the user cancels.
     CDocument* OpenDocumentFile(const QString& path, bool bMakeVisible = true) override;
+    // Whether the last OpenDocumentFile returned null because the user cancelled the save
+    // prompt, rather than because the file could not be opened.
+    bool LastOpenCancelled() const { return m_bOpenCancelled; }
 
     CDocument* GetDocument() const { return m_pOnlyDoc.get(); }
     CFrameWnd* GetFrame() const { return m_pFrame.get(); }
@@ -42,4 +45,5 @@ private:
     ViewFactory m_viewFactory;
     std::unique_ptr<CDocument> m_pOnlyDoc;
     std::unique_ptr<CFrameWnd> m_pFrame;
+    bool m_bOpenCancelled = false;
 };

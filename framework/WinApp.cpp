@@ -165,7 +165,7 @@ void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
     m_recentFiles.clear();
     for (int i = 1; i <= nMaxMRU; ++i) {
         const QString path = GetProfileString(kRecentSection, QStringLiteral("File%1").arg(i));
-        if (!path.isEmpty())
+        if (!path.isEmpty() && !m_recentFiles.contains(path))
             m_recentFiles.append(path);
     }
     m_nPreviewPages = GetProfileInt(kSettingsSection, QStringLiteral("PreviewPages"), 1);
@@ -176,11 +176,10 @@ void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
 
 void CWinApp::SaveStdProfileSettings() {
     if (m_nMaxMRU > 0) {
-        for (int i = 1; i <= m_nMaxMRU; ++i) {
-            const QString entry = QStringLiteral("File%1").arg(i);
-            if (i <= m_recentFiles.size())
-                WriteProfileString(kRecentSection, entry, m_recentFiles.at(i - 1));
-        }
+        // Entries beyond the list are emptied: a file that left the list must not come back.
+        for (int i = 1; i <= m_nMaxMRU; ++i)
+            WriteProfileString(kRecentSection, QStringLiteral("File%1").arg(i),
+                               i <= m_recentFiles.size() ? m_recentFiles.at(i - 1) : QString());
     }
     WriteProfileInt(kSettingsSection, QStringLiteral("PreviewPages"), m_nPreviewPages);
 }
@@ -229,8 +228,10 @@ bool CWinApp::OnCmdMsg(UINT nID) {
         const int index = int(nID - ID_FILE_MRU_FILE1);
         if (index < m_recentFiles.size()) {
             const QString path = m_recentFiles.at(index);
-            if (!OpenDocumentFile(path)) {
-                m_recentFiles.removeAt(index); // a file that cannot be opened leaves the list
+            // A file that cannot be opened leaves the list; one the user did not get to open
+            // (Cancel in the save prompt) stays.
+            if (!OpenDocumentFile(path) && !(m_pTemplate && m_pTemplate->LastOpenCancelled())) {
+                m_recentFiles.removeAt(index);
                 emit recentFilesChanged();
             }
         }

@@ -382,6 +382,34 @@ private slots:
                  QFileInfo(paths.at(2)).absoluteFilePath());
     }
 
+    void recentEntriesLeaveOnlyWhenTheFileCannotBeOpened() {
+        const QString kept = writeFile(m_dir, QStringLiteral("kept.log"), "kept\r\n");
+        const QString gone = m_dir.filePath(QStringLiteral("gone.log"));
+        auto app = start({}, true);
+        QVERIFY(app->InitInstance());
+        app->AddToRecentFileList(kept);
+        app->AddToRecentFileList(gone); // first in the list
+        app->view()->setFocus();
+        QTest::keyClicks(app->view(), QStringLiteral("typed"));
+
+        // Cancel in the save prompt: nothing opened, and the entry stays.
+        m_boxes->answer(IDCANCEL);
+        QVERIFY(app->frame()->RouteCommand(ID_FILE_MRU_FILE1 + 1));
+        QCOMPARE(m_boxes->lastText(), QStringLiteral("Save changes to Untitled?"));
+        QCOMPARE(app->GetRecentFileList().size(), 2);
+        QCOMPARE(app->view()->GetWindowText(), QByteArray("typed"));
+
+        // A file that is not there leaves the list, and does not come back with the next start.
+        m_boxes->answer(IDNO);
+        QVERIFY(app->frame()->RouteCommand(ID_FILE_MRU_FILE1));
+        QCOMPARE(app->GetRecentFileList(), QStringList{QFileInfo(kept).absoluteFilePath()});
+        app->ExitInstance();
+        app.reset();
+        auto next = start();
+        next->LoadStdProfileSettings(4);
+        QCOMPARE(next->GetRecentFileList(), QStringList{QFileInfo(kept).absoluteFilePath()});
+    }
+
     void savePromptOnlyAfterTyping() {
         {
             auto app = start({}, true);
