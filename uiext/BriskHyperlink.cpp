@@ -237,7 +237,13 @@ int CBriskHyperlink::OpenTarget(const QString& target, int nShowCmd) {
     }
     if (argv.isEmpty())
         return shellResult;
-    argv << target;
+    // A target the program would read as an option of its own (a leading '-') is passed as the
+    // file it names instead: no URL starts with '-'.
+    if (target.startsWith(QLatin1Char('-')))
+        argv << QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
+                    .toString(QUrl::FullyEncoded);
+    else
+        argv << target;
     return StartProgram(argv, nShowCmd);
 }
 

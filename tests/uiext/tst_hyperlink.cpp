@@ -402,6 +402,18 @@ void TestHyperlink::fallbackRunsTheRegisteredProgram() {
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(out.readAll()), QStringLiteral("--new-window\n") + target + "\n");
 
+    // A target that the browser would take for an option goes as the file it names.
+    QVERIFY(QFile::remove(written));
+    link.SetTarget(QStringLiteral("--renderer-cmd-prefix=touch x"), true);
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    press(l);
+    restoreData();
+    QTRY_VERIFY(QFile::exists(written));
+    QCOMPARE(link.started.size(), 3);
+    QVERIFY2(link.started.last().startsWith(QStringLiteral("file:///")),
+             qPrintable(link.started.last()));
+    QVERIFY(link.started.last().endsWith(QStringLiteral("/--renderer-cmd-prefix=touch%20x")));
+
     // A registered program that is not there: "file not found".
     link.started.clear();
     QVERIFY(QFile::remove(script));
