@@ -16,6 +16,8 @@ data="$pgdir/data"
 connect="pg:127.0.0.1:$port/tidemark"
 
 say() { printf 'make run: %s\n' "$*"; }
+# pg_ctl hands its -o options to a shell: a folder with blanks or quotes goes single-quoted.
+shell_quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
 die() { printf 'make run: %s\n' "$*" >&2; exit 1; }
 
 # A desktop program needs a display; check before anything is started.
@@ -63,7 +65,7 @@ started=0
 if ! as_server "$pgbin/pg_ctl" -D "$data" status >/dev/null 2>&1; then
     say "starting PostgreSQL on 127.0.0.1:$port"
     as_server "$pgbin/pg_ctl" -D "$data" -l "$pgdir/server.log" -w -t 60 \
-        -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1" start >/dev/null ||
+        -o "-p $port -k $(shell_quote "$pgdir") -c listen_addresses=127.0.0.1" start >/dev/null ||
         die "the server did not start (is port $port taken? TIDEMARK_PGPORT picks another); see $pgdir/server.log"
     started=1
 fi
