@@ -52,7 +52,7 @@ int CWinApp::Run() {
 int CWinApp::ExitInstance() {
     if (m_nLastShellCommand != CCommandLineInfo::AppUnregister)
         SaveStdProfileSettings();
-    return 0;
+    return m_nExitCode;
 }
 
 void CCommandLineInfo::ParseParam(const QString& param, bool bFlag, bool bLast) {
@@ -116,15 +116,20 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo, const QStringList& ar
 bool CWinApp::ProcessShellCommand(CCommandLineInfo& rCmdInfo) {
     m_nLastShellCommand = rCmdInfo.m_nShellCommand;
     switch (rCmdInfo.m_nShellCommand) {
+    // A command that fails ends the program with status 1, so that a script that opens or
+    // prints a file can tell; Cancel in the log-on is the user's choice and ends with 0.
     case CCommandLineInfo::FileOpen:
-        return OpenDocumentFile(rCmdInfo.m_strFileName);
+        if (!OpenDocumentFile(rCmdInfo.m_strFileName))
+            m_nExitCode = 1;
+        return m_nExitCode == 0;
 
     case CCommandLineInfo::FilePrint:
     case CCommandLineInfo::FilePrintTo: {
-        if (!m_pTemplate || rCmdInfo.m_strFileName.isEmpty())
+        if (!m_pTemplate || rCmdInfo.m_strFileName.isEmpty() ||
+            !m_pTemplate->OpenDocumentFile(rCmdInfo.m_strFileName, false)) {
+            m_nExitCode = 1;
             return false;
-        if (!m_pTemplate->OpenDocumentFile(rCmdInfo.m_strFileName, false))
-            return false;
+        }
         if (rCmdInfo.m_nShellCommand == CCommandLineInfo::FilePrintTo &&
             !rCmdInfo.m_strPrinterName.isEmpty())
             GetPrinter()->setPrinterName(rCmdInfo.m_strPrinterName);
@@ -138,6 +143,7 @@ bool CWinApp::ProcessShellCommand(CCommandLineInfo& rCmdInfo) {
     case CCommandLineInfo::AppUnregister: {
         DeleteProfile();
         const bool removed = ProfileIsEmpty();
+        m_nExitCode = removed ? 0 : 1;
         AfxMessageBox(removed ? QStringLiteral("System registry entries have been removed and the "
                                                "INI file (if any) was deleted.")
                               : QStringLiteral("Not all of the system registry entries (or INI "

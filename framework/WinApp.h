@@ -91,6 +91,7 @@ protected:
     int m_nPreviewPages = 1;
     std::unique_ptr<QPrinter> m_pPrinter;
     int m_nLastShellCommand = CCommandLineInfo::FileNew;
+    int m_nExitCode = 0; // what ExitInstance returns: 1 after a start-up command that failed
     QStringList m_commandLine;
     bool m_bCommandLineSet = false;
 };

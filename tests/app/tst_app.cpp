@@ -104,6 +104,7 @@ private slots:
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY2(!w->isVisible(), qPrintable(w->metaObject()->className()));
         QCOMPARE(m_boxes->count(), 0); // silently
+        QCOMPARE(app->ExitInstance(), 0);
         QVERIFY(app->GetDocTemplate());
         QCOMPARE(app->GetDocTemplate()->GetResourceId(), 128u);
     }
@@ -272,6 +273,7 @@ private slots:
         QVERIFY2(m_boxes->lastText().startsWith(QStringLiteral("Failed to open document.")),
                  qPrintable(m_boxes->lastText()));
         QVERIFY(!app->GetMainWnd());
+        QCOMPARE(app->ExitInstance(), 1); // a script can tell
     }
 
     void commandLineSwitches_data() {
@@ -328,6 +330,13 @@ private slots:
             QVERIFY(text.contains(QStringLiteral("SECOND")));
         }
         QCOMPARE(m_boxes->count(), 0);
+        QCOMPARE(app->ExitInstance(), 0);
+
+        // A file to print that cannot be opened: reported, and the status says so.
+        auto failing = start({QStringLiteral("/p"), m_dir.filePath(QStringLiteral("none.log"))});
+        QVERIFY(!failing->InitInstance());
+        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(failing->ExitInstance(), 1);
     }
 
     void unregisterRemovesTheProfile() {
@@ -336,7 +345,7 @@ private slots:
                            QStringLiteral("/tmp/x.log"));
         auto app = start({QStringLiteral("/unregister")});
         QVERIFY(!app->InitInstance());
-        app->ExitInstance();
+        QCOMPARE(app->ExitInstance(), 0);
         QCOMPARE(m_boxes->count(), 1);
         QVERIFY(m_boxes->lastText().startsWith(QStringLiteral("System registry entries")));
         QVERIFY(!app->GetMainWnd());
