@@ -43,18 +43,19 @@ std::vector<Button> buttonsFor(UINT type) {
 class FrameworkBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
-    bool m_bEscapable = true;
+    // Only a box given an escape button (Cancel, or the single OK) answers Esc and the close box.
+    bool Escapable() const { return escapeButton() != nullptr; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (!m_bEscapable && event->key() == Qt::Key_Escape) {
+        if (!Escapable() && event->key() == Qt::Key_Escape) {
             event->accept();
             return;
         }
         QMessageBox::keyPressEvent(event);
     }
     void closeEvent(QCloseEvent* event) override {
-        if (!m_bEscapable) {
+        if (!Escapable()) {
             event->ignore();
             return;
         }
@@ -96,13 +97,10 @@ int AfxMessageBox(const QString& text, UINT nType, UINT /*nIDHelp*/) {
         box.addButton(b.button);
     // Esc and the close box answer Cancel where there is one, OK on the single OK box, and
     // nothing on a box without either.
-    box.m_bEscapable = false;
     for (const Button& b : buttons)
-        if (b.id == IDCANCEL || buttons.size() == 1) {
+        if (b.id == IDCANCEL || buttons.size() == 1)
             box.setEscapeButton(box.button(b.button));
-            box.m_bEscapable = true;
-        }
-    if (!box.m_bEscapable)
+    if (!box.Escapable())
         box.setWindowFlag(Qt::WindowCloseButtonHint, false);
     // A box asked for under the wait cursor is answered with the ordinary pointer.
     QApplication::setOverrideCursor(Qt::ArrowCursor);

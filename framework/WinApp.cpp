@@ -118,10 +118,12 @@ bool CWinApp::ProcessShellCommand(CCommandLineInfo& rCmdInfo) {
     switch (rCmdInfo.m_nShellCommand) {
     // A command that fails ends the program with status 1, so that a script that opens or
     // prints a file can tell; Cancel in the log-on is the user's choice and ends with 0.
-    case CCommandLineInfo::FileOpen:
-        if (!OpenDocumentFile(rCmdInfo.m_strFileName))
+    case CCommandLineInfo::FileOpen: {
+        const bool opened = OpenDocumentFile(rCmdInfo.m_strFileName);
+        if (!opened)
             m_nExitCode = 1;
-        return m_nExitCode == 0;
+        return opened;
+    }
 
     case CCommandLineInfo::FilePrint:
     case CCommandLineInfo::FilePrintTo: {

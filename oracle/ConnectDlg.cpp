@@ -20,6 +20,13 @@ QString itemName(int i) {
     return QStringLiteral("Item%1").arg(i);
 }
 
+// The number of remembered connect strings. A damaged count is held to a bound that no real
+// list reaches: a huge one would keep the program in this loop for hours before any window.
+int serverListCount() {
+    constexpr int kMostItems = 10000;
+    return std::clamp(GetProfileInt(kServerListSection, kItems, 0), 0, kMostItems);
+}
+
 // The template's widths suit its own font; in a wider one a control grows to the right until
 // its whole text fits.
 void growToText(QWidget* w) {
@@ -116,15 +123,6 @@ bool CConnectDlg::OnInitDialog() {
         NextDlgCtrl(); // from the user name on to the password, its text selected
     return false;
 }
-
-namespace {
-// The number of remembered connect strings. A damaged count is held to a bound that no real
-// list reaches: a huge one would keep the program in this loop for hours before any window.
-int serverListCount() {
-    constexpr int kMostItems = 10000;
-    return std::clamp(GetProfileInt(kServerListSection, kItems, 0), 0, kMostItems);
-}
-} // namespace
 
 void CConnectDlg::FillServerList() {
     m_ctlConnect.ResetContent();

@@ -16,9 +16,9 @@ data="$pgdir/data"
 connect="pg:127.0.0.1:$port/tidemark"
 
 say() { printf 'make run: %s\n' "$*"; }
+die() { printf 'make run: %s\n' "$*" >&2; exit 1; }
 # pg_ctl hands its -o options to a shell: a folder with blanks or quotes goes single-quoted.
 shell_quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
-die() { printf 'make run: %s\n' "$*" >&2; exit 1; }
 
 # A desktop program needs a display; check before anything is started.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -51,6 +51,18 @@ bool sendBroken(PrivateServer& server, const QString& pipe) {
     });
 }
 
+// Ends the program's session from outside; true when exactly that one session ended.
+bool terminateTheProgramsSession(PGconn* c) {
+    return scalar(c, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                     "WHERE application_name = 'Tidemark'") == "1";
+}
+
+// "one", "two", the broken message, "three": a drain reports in the middle, after "two".
+bool sendAroundABrokenMessage(PrivateServer& server, const QString& pipe) {
+    return send(server, pipe, {"one", "two"}) && sendBroken(server, pipe) &&
+           send(server, pipe, {"three"});
+}
+
 bool allAreErrorReports(const MessageBoxRecorder& boxes) {
     for (const auto& b : boxes.shown())
         if (!b.text.startsWith("ORACLE Error") || (b.type & MB_TYPEMASK) != MB_ABORTRETRYIGNORE)
@@ -145,9 +157,7 @@ private slots:
     void sessionTerminatedFromOutside() {
         QVERIFY2(logon(), "log-on to the private server");
         LogWindow m("terminated");
-        QVERIFY(send(*m_server, "terminated", {"one", "two"}));
-        QVERIFY(sendBroken(*m_server, "terminated"));
-        QVERIFY(send(*m_server, "terminated", {"three"}));
+        QVERIFY(sendAroundABrokenMessage(*m_server, "terminated"));
         int boxes = 0;
         QString lastText;
         bool killed = false;
@@ -155,10 +165,7 @@ private slots:
             ++boxes;
             lastText = text;
             if (!killed)
-                killed = m_server->admin([](PGconn* c) {
-                    return scalar(c, "SELECT count(pg_terminate_backend(pid)) FROM "
-                                     "pg_stat_activity WHERE application_name = 'Tidemark'") == "1";
-                });
+                killed = m_server->admin(terminateTheProgramsSession);
             return int(IDIGNORE);
         });
         m.view.PollPipe();
@@ -183,9 +190,7 @@ private slots:
         // driver's own deadline can end the wait; the drain must then end with a report.
         QVERIFY2(logon(), "log-on to the private server");
         LogWindow m("frozen");
-        QVERIFY(send(*m_server, "frozen", {"one", "two"}));
-        QVERIFY(sendBroken(*m_server, "frozen"));
-        QVERIFY(send(*m_server, "frozen", {"three"}));
+        QVERIFY(sendAroundABrokenMessage(*m_server, "frozen"));
         int pid = 0;
         QVERIFY(m_server->admin([&](PGconn* c) {
             pid = scalar(c, "SELECT pid FROM pg_stat_activity WHERE application_name = 'Tidemark'")
@@ -256,10 +261,7 @@ private slots:
         QVERIFY(send(*m_server, "polled", {"ticked"}));
         QTRY_COMPARE(m.log(), QByteArray("ticked\r\n"));
         QCOMPARE(boxes.count(), 0);
-        QVERIFY(m_server->admin([](PGconn* c) {
-            return scalar(c, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                             "WHERE application_name = 'Tidemark'") == "1";
-        }));
+        QVERIFY(m_server->admin(terminateTheProgramsSession));
         QTRY_VERIFY(boxes.count() >= 3);
         // The timer goes on; every tick's drain ends at its first failure.
         m.view.killTimer(int(m.view.m_nTimerId));
@@ -338,8 +340,7 @@ private slots:
              qgetenv("TIDEMARK_REL_CHILD_CONNECT").split(':').value(2).split('/').value(0) +
              " dbname=postgres user=postgres password=" + qgetenv("TIDEMARK_REL_CHILD_PASSWORD"))
                 .constData());
-        QVERIFY(scalar(admin, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                              "WHERE application_name = 'Tidemark'") == "1");
+        QVERIFY(terminateTheProgramsSession(admin));
         PQfinish(admin);
         MessageBoxRecorder boxes;
         boxes.answer(IDABORT);
