@@ -2,17 +2,26 @@
 // A PostgreSQL server of the test's own, in a temporary folder on a free local port, that the
 // test may stop, kill and restart at will. Password authentication over TCP, as the program
 // logs on; orafce created in its database. As root the server runs as the user postgres.
+//
+// The postmaster is the suite's own child, not a daemon: the kernel kills it when the suite
+// dies, however it dies (a watchdog's abort, CTest's timeout, SIGKILL), so that a hung or
+// crashed suite leaves no server holding its port, memory and shared memory. Its backends
+// notice the postmaster's death and end by themselves.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <arpa/inet.h>
+#include <csignal>
+#include <grp.h>
 #include <libpq-fe.h>
 #include <memory>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,10 +61,7 @@ public:
         });
     }
 
-    ~PrivateServer() {
-        if (m_dir.isValid())
-            stop("immediate");
-    }
+    ~PrivateServer() { stop("immediate"); }
     PrivateServer(const PrivateServer&) = delete;
     PrivateServer& operator=(const PrivateServer&) = delete;
 
@@ -84,16 +90,68 @@ public:
     }
 
     bool start() {
-        return run("pg_ctl",
-                   {"-D", data(), "-l", m_dir.filePath("server.log"), "-w", "-t", "60", "-o",
-                    QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1")
-                        .arg(m_port)
-                        .arg(m_dir.path()),
-                    "start"});
+        if (m_postmaster)
+            return false;
+        auto postmaster = std::make_unique<QProcess>();
+        postmaster->setProgram("/usr/lib/postgresql/15/bin/postgres");
+        postmaster->setArguments({"-D", data(), "-p", QString::number(m_port), "-k", m_dir.path(),
+                                  "-c", "listen_addresses=127.0.0.1"});
+        postmaster->setWorkingDirectory(m_dir.path());
+        postmaster->setStandardInputFile(QProcess::nullDevice());
+        postmaster->setStandardOutputFile(m_dir.filePath("server.log"), QIODevice::Append);
+        postmaster->setStandardErrorFile(m_dir.filePath("server.log"), QIODevice::Append);
+        // Runs in the child between fork and exec: only async-signal-safe calls, with what
+        // they need looked up before the fork.
+        const pid_t parent = ::getpid();
+        const passwd* pw = ::geteuid() == 0 ? ::getpwnam("postgres") : nullptr;
+        const uid_t uid = pw ? pw->pw_uid : ::geteuid();
+        const gid_t gid = pw ? pw->pw_gid : ::getegid();
+        const bool dropToServerUser = pw != nullptr;
+        postmaster->setChildProcessModifier([=] {
+            if (dropToServerUser &&
+                (::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+                ::_exit(126);
+            // After the change of user: a change of credentials clears the death signal.
+            if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+                ::_exit(126);
+        });
+        postmaster->start();
+        if (!postmaster->waitForStarted(30000)) {
+            m_log = postmaster->errorString();
+            return false;
+        }
+        m_postmaster = std::move(postmaster);
+        // Ready when it accepts connections; a postmaster that ends has failed to start.
+        const std::string ping = "host=127.0.0.1 port=" + std::to_string(m_port) +
+                                 " dbname=postgres connect_timeout=5";
+        QDeadlineTimer deadline(60000);
+        while (!deadline.hasExpired()) {
+            if (PQping(ping.c_str()) == PQPING_OK)
+                return true;
+            if (m_postmaster->waitForFinished(100))
+                break;
+        }
+        m_log = serverLog();
+        stop("immediate");
+        return false;
     }
-    // mode: smart, fast or immediate.
+    // mode: smart, fast or immediate, the shutdown signals' meanings to the postmaster.
     bool stop(const QString& mode) {
-        return run("pg_ctl", {"-D", data(), "-m", mode, "-w", "-t", "60", "stop"});
+        if (!m_postmaster)
+            return false;
+        const int signal = mode == "smart" ? SIGTERM : mode == "fast" ? SIGINT : SIGQUIT;
+        ::kill(pid_t(m_postmaster->processId()), signal);
+        bool ended = m_postmaster->waitForFinished(60000);
+        if (!ended) {
+            m_postmaster->kill();
+            m_postmaster->waitForFinished(10000);
+        }
+        m_postmaster.reset();
+        return ended;
+    }
+    QString serverLog() const {
+        QFile log(m_dir.filePath("server.log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(log.readAll()) : QString();
     }
 
     // Runs f on a fresh side session; false when that session cannot be had.
@@ -143,6 +201,7 @@ private:
     }
 
     QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_postmaster;
     QString m_password;
     QString m_log;
     quint16 m_port = 0;

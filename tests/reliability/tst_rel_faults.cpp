@@ -318,6 +318,9 @@ private slots:
             return;
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The child ends without running destructors: its temporary folders go with this one.
+        QTemporaryDir childTemp;
+        env.insert("TMPDIR", childTemp.path());
         env.insert("TIDEMARK_REL_CHILD_CONNECT", QString::fromStdString(m_server->connectString()));
         env.insert("TIDEMARK_REL_CHILD_PASSWORD", QString::fromStdString(m_server->password()));
         env.insert("TIDEMARK_REL_CHILD", "1");
