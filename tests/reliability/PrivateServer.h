@@ -122,8 +122,8 @@ public:
         }
         m_postmaster = std::move(postmaster);
         // Ready when it accepts connections; a postmaster that ends has failed to start.
-        const std::string ping = "host=127.0.0.1 port=" + std::to_string(m_port) +
-                                 " dbname=postgres connect_timeout=5";
+        const std::string ping =
+            "host=127.0.0.1 port=" + std::to_string(m_port) + " dbname=postgres connect_timeout=5";
         QDeadlineTimer deadline(60000);
         while (!deadline.hasExpired()) {
             if (PQping(ping.c_str()) == PQPING_OK)
