@@ -15,7 +15,8 @@ endif()
 string(REGEX MATCHALL "\npass +[A-Za-z0-9]+" passes "${out}")
 string(REGEX REPLACE "\npass +" "" passes "${passes}")
 if(NOT passes STREQUAL "missingLibraryIsNamed;logOn;cleanUp")
-    message(FATAL_ERROR "passed against the stand-in: [${passes}], expected [missingLibraryIsNamed;logOn;cleanUp]\n${text}")
+    message(FATAL_ERROR "passed against the stand-in: [${passes}], expected "
+                        "[missingLibraryIsNamed;logOn;cleanUp]\n${text}")
 endif()
 foreach(expected "\nnot run  logOnWithTheOtherForm " "\nfail     emptyPipeGivesStatusOne "
         "\nclient library: ${CLIENT}, which does not offer OCIClientVersion\n"

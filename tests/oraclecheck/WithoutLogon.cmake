@@ -41,3 +41,11 @@ set(ENV{TIDEMARK_ORACLE_PASSWORD} "do-not-print-me")
 set(ENV{TIDEMARK_ORACLE_USER} "scott")
 set(ENV{TIDEMARK_ORACLE_CONNECT} "")
 run_check("TIDEMARK_ORACLE_CONNECT")
+
+# A PostgreSQL connect string is turned away: the cases are Oracle's.
+set(ENV{TIDEMARK_ORACLE_CONNECT} "pg:127.0.0.1/tidemark")
+execute_process(COMMAND "${CHECK}" RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(FIND "${out}${err}" "this check is for Oracle" at)
+if(result EQUAL 0 OR at EQUAL -1)
+    message(FATAL_ERROR "a PostgreSQL connect string was not turned away (${result}):\n${out}${err}")
+endif()

@@ -42,12 +42,12 @@ QByteArray Env(const char* name) {
     return qgetenv(name);
 }
 
-// The text on one line: line breaks and tabs made visible, cut when very long.
+// The text on one line: line breaks and tabs made visible, cut when longer than any report.
 QString OneLine(QString text) {
     text.replace('\r', QLatin1String("\\r")).replace('\n', QLatin1String("\\n"));
     text.replace('\t', QLatin1String("\\t"));
-    if (text.size() > 400)
-        text = text.left(400) + QStringLiteral("... (%1 characters)").arg(text.size());
+    if (text.size() > 700)
+        text = text.left(700) + QStringLiteral("... (%1 characters)").arg(text.size());
     return text;
 }
 
@@ -724,6 +724,13 @@ int main(int argc, char** argv) {
                      "  read -rs %s && export %s\n",
                      qPrintable(missing.join(QStringLiteral(", "))), kUser, kPassword, kConnect,
                      kConnect2, kLibrary, kUser, kConnect, kPassword, kPassword);
+        return 2;
+    }
+    if (qgetenv(kConnect).trimmed().toLower().startsWith("pg:")) {
+        std::fprintf(stderr,
+                     "%s names a PostgreSQL database; this check is for Oracle (a TNS "
+                     "alias or host[:port]/service).\n",
+                     kConnect);
         return 2;
     }
     // Nothing is ever shown: the log window is drawn off screen and every box is answered.
