@@ -102,6 +102,17 @@ QString ClientLibrary() {
 #endif
 }
 
+// The log-on data areas of the second session and of the other connect form. Like g_lda they
+// last as long as the process: the call layer never gives a log-on back.
+Lda_Def& SenderArea() {
+    static Lda_Def area;
+    return area;
+}
+Lda_Def& OtherFormArea() {
+    static Lda_Def area;
+    return area;
+}
+
 // One program variable bound to a placeholder.
 struct Var {
     const char* name;
@@ -278,12 +289,11 @@ private:
     MessageBoxRecorder m_boxes; // answers every box of the run: Ignore, or OK
 
     // The second session that sends, as another program would, and the other connect form's.
-    Lda_Def m_senderLda{};
-    unsigned char m_senderHda[256] = {};
+    Lda_Def& m_senderLda = SenderArea();
     bool m_senderTried = false;
     QString m_senderFailure;
-    Lda_Def m_otherLda{};
-    unsigned char m_otherHda[256] = {};
+    Lda_Def& m_otherLda = OtherFormArea();
+    unsigned char m_hda[256] = {}; // passed to olog, never read
 
     bool m_loggedOn = false;
     bool m_procedures = false;
@@ -361,7 +371,7 @@ QString OracleCheck::Boxes() const {
 bool OracleCheck::SenderReady(QString* why) {
     if (!m_senderTried) {
         m_senderTried = true;
-        if (olog(&m_senderLda, m_senderHda, m_user.constData(), -1, m_password.constData(), -1,
+        if (olog(&m_senderLda, m_hda, m_user.constData(), -1, m_password.constData(), -1,
                  m_connect.constData(), -1, 0) != 0)
             m_senderFailure = Message(&m_senderLda, m_senderLda.rc);
     }
@@ -443,8 +453,8 @@ void OracleCheck::logOnWithTheOtherForm() {
         NOT_RUN(QStringLiteral("%1 is not set; set it to the same database as a %2 to check that "
                                "form too")
                     .arg(QLatin1String(kConnect2), other));
-    const bool logged = olog(&m_otherLda, m_otherHda, m_user.constData(), -1,
-                             m_password.constData(), -1, m_connect2.constData(), -1, 0) == 0;
+    const bool logged = olog(&m_otherLda, m_hda, m_user.constData(), -1, m_password.constData(), -1,
+                             m_connect2.constData(), -1, 0) == 0;
     CHECK(logged, QStringLiteral("the log-on (%1) failed: ").arg(FormOf(m_connect2)) +
                       Message(&m_otherLda, m_otherLda.rc));
     char name[200] = {};
