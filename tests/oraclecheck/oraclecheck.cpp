@@ -1,8 +1,8 @@
 // The check against a real Oracle database: what the Oracle driver has only ever been shown to do
 // against a stand-in client library, tried on the user's own server through the program's call
 // layer, its log-on and cursor, and the real receiver and log window. Run by `make oracle-check`
-// with the log-on in TIDEMARK_ORACLE_* variables; never part of the CTest run, which only makes
-// sure that it builds and that it refuses to run without a log-on.
+// with the log-on in TIDEMARK_ORACLE_* variables. The CTest run only builds it and runs it
+// without a log-on and against the stand-in client library of the driver's suite.
 //
 // Every case leaves one line in the summary at the end: pass (with a note where there is
 // something to tell), fail with the reason, or not run and why. The check works on a pipe of its
