@@ -27,6 +27,11 @@ bench: build
 run: build
 	@scripts/run.sh $(BUILD)
 
+# The check against a real Oracle database; the log-on comes from the environment (README).
+.PHONY: oracle-check
+oracle-check: build
+	@$(BUILD)/tests/oraclecheck/oraclecheck
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

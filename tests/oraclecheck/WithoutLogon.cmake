@@ -1,0 +1,51 @@
+# Runs the Oracle check without a complete log-on: it must say what to set, fail, and never
+# print a password it was given.
+set(names TIDEMARK_ORACLE_USER TIDEMARK_ORACLE_PASSWORD TIDEMARK_ORACLE_CONNECT)
+
+function(run_check expect_missing)
+    execute_process(COMMAND "${CHECK}" RESULT_VARIABLE result OUTPUT_VARIABLE out
+                    ERROR_VARIABLE err)
+    set(text "${out}${err}")
+    if(result EQUAL 0)
+        message(FATAL_ERROR "the check exited with 0 without a log-on:\n${text}")
+    endif()
+    foreach(name ${names} TIDEMARK_ORACLE_CONNECT2)
+        string(FIND "${text}" "${name}" at)
+        if(at EQUAL -1)
+            message(FATAL_ERROR "the check does not mention ${name}:\n${text}")
+        endif()
+    endforeach()
+    string(FIND "${text}" "not set: ${expect_missing}." at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the check does not say that ${expect_missing} is missing:\n${text}")
+    endif()
+    foreach(word "PASS   :" "Start testing")
+        string(FIND "${text}" "${word}" at)
+        if(NOT at EQUAL -1)
+            message(FATAL_ERROR "the check ran without a log-on (\"${word}\"):\n${text}")
+        endif()
+    endforeach()
+    string(FIND "${text}" "do-not-print-me" at)
+    if(NOT at EQUAL -1)
+        message(FATAL_ERROR "the check printed the password:\n${text}")
+    endif()
+endfunction()
+
+foreach(name ${names} TIDEMARK_ORACLE_CONNECT2)
+    unset(ENV{${name}})
+endforeach()
+run_check("TIDEMARK_ORACLE_USER, TIDEMARK_ORACLE_PASSWORD, TIDEMARK_ORACLE_CONNECT")
+
+# A password alone is not enough, and is not shown; an empty variable counts as not set.
+set(ENV{TIDEMARK_ORACLE_PASSWORD} "do-not-print-me")
+set(ENV{TIDEMARK_ORACLE_USER} "scott")
+set(ENV{TIDEMARK_ORACLE_CONNECT} "")
+run_check("TIDEMARK_ORACLE_CONNECT")
+
+# A PostgreSQL connect string is turned away: the cases are Oracle's.
+set(ENV{TIDEMARK_ORACLE_CONNECT} "pg:127.0.0.1/tidemark")
+execute_process(COMMAND "${CHECK}" RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+string(FIND "${out}${err}" "this check is for Oracle" at)
+if(result EQUAL 0 OR at EQUAL -1)
+    message(FATAL_ERROR "a PostgreSQL connect string was not turned away (${result}):\n${out}${err}")
+endif()
