@@ -1,4 +1,4 @@
-# The two commands of the README: `make run` and `make test` (and `make bench`).
+# The two commands of the README: `make run` and `make test` (and `make bench`, `make package`).
 BUILD ?= build
 SANITIZE ?= 0
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -7,7 +7,7 @@ BUILD := build-sanitize
 CMAKE_FLAGS += -DTIDEMARK_SANITIZE=ON
 endif
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build run test bench package format clean
 
 all: build
 
@@ -31,6 +31,10 @@ run: build
 .PHONY: oracle-check
 oracle-check: build
 	@$(BUILD)/tests/oraclecheck/oraclecheck
+
+# The .deb and .tar.gz of the installed program, in $(BUILD)/.
+package: build
+	@cd $(BUILD) && cpack
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

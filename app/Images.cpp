@@ -190,11 +190,12 @@ QPixmap DrawToolbarBitmap() {
 
 namespace {
 // A page with a water line: waves in the lower part, the high-water mark drawn across it.
-QPixmap drawTideIcon(int size, bool document) {
-    QPixmap pm(size, size);
+QImage drawTideIcon(int size, bool document) {
+    QImage pm(size, size, QImage::Format_ARGB32_Premultiplied);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    // The 16- and 32-pixel pictures keep hard pixel edges; larger ones are smoothed.
+    p.setRenderHint(QPainter::Antialiasing, size > 32);
     const qreal s = size / 32.0;
     p.scale(s, s);
     const QRect page = document ? QRect(5, 1, 22, 29) : QRect(1, 1, 29, 29);
@@ -218,8 +219,16 @@ QPixmap drawTideIcon(int size, bool document) {
     p.drawLine(page.left() + 2, 10, page.right() - 2, 10);
     p.drawLine(page.left() + 4, 7, page.left() + 4, 13);
     p.setClipping(false);
-    p.setPen(QPen(kBlack, 1));
-    p.drawRect(page.adjusted(0, 0, -1, -1));
+    // The frame covers the page's outermost pixels: a hard-edged pen fills the pixel to the
+    // right of and below its line, a smoothed one is centred on it. Below 32 pixels the frame
+    // stays one whole pixel wide (a cosmetic pen), so that it is not drawn half transparent.
+    if (size > 32) {
+        p.setPen(QPen(kBlack, 1));
+        p.drawRect(QRectF(page).adjusted(0.5, 0.5, -0.5, -0.5));
+    } else {
+        p.setPen(QPen(kBlack, size < 32 ? 0 : 1));
+        p.drawRect(page.adjusted(0, 0, -1, -1));
+    }
     if (!document) {
         p.setPen(QPen(kYellow, 2));
         p.drawLine(page.right() - 7, 4, page.right() - 4, 4);
@@ -228,16 +237,20 @@ QPixmap drawTideIcon(int size, bool document) {
 }
 } // namespace
 
+QImage DrawMainIconImage(int size) {
+    return drawTideIcon(size, false);
+}
+
 QIcon DrawMainIcon() {
     QIcon icon;
-    icon.addPixmap(drawTideIcon(32, false));
-    icon.addPixmap(drawTideIcon(16, false));
+    for (const int size : kMainIconSizes)
+        icon.addPixmap(QPixmap::fromImage(DrawMainIconImage(size)));
     return icon;
 }
 
 QIcon DrawDocumentIcon() {
     QIcon icon;
-    icon.addPixmap(drawTideIcon(32, true));
-    icon.addPixmap(drawTideIcon(16, true));
+    icon.addPixmap(QPixmap::fromImage(drawTideIcon(32, true)));
+    icon.addPixmap(QPixmap::fromImage(drawTideIcon(16, true)));
     return icon;
 }

@@ -16,7 +16,7 @@
 CTidemarkApp::CTidemarkApp() {
     // No name is given to the framework: it takes the application's title.
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.0.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TIDEMARK_VERSION ".0"));
 }
 
 CTidemarkApp::~CTidemarkApp() = default;
@@ -74,6 +74,6 @@ bool CTidemarkApp::OnCmdMsg(UINT nID) {
 }
 
 void CTidemarkApp::OnAppAbout() {
-    ShowAboutBox(
-        QStringLiteral("Tidemark - The PL/SQL Tracer\nVersion 2.1.0\nSaturday, Mai 01, 1999"));
+    ShowAboutBox(QStringLiteral("Tidemark - The PL/SQL Tracer\nVersion " TIDEMARK_VERSION
+                                "\nSaturday, Mai 01, 1999"));
 }

@@ -4,6 +4,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libqt6printsupport6
           libpq-dev postgresql-15 postgresql-15-orafce postgresql-common postgresql-client-15
           xvfb xauth poppler-utils fonts-dejavu-core)
+# `make package` (dpkg-shlibdeps computes the .deb's dependencies) and the validators that
+# `make test` runs on the installed files.
+packages+=(dpkg-dev desktop-file-utils appstream groff-base)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
