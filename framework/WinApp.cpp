@@ -11,6 +11,7 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
+#include <Qsci/qsciprinter.h>
 
 namespace {
 CWinApp*& theApp() {
@@ -207,7 +208,8 @@ void CWinApp::AddToRecentFileList(const QString& path) {
 
 QPrinter* CWinApp::GetPrinter() {
     if (!m_pPrinter)
-        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The edit view's printing lays pages out on a printer of the editor's own.
+        m_pPrinter = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
     return m_pPrinter.get();
 }
 
