@@ -5,6 +5,8 @@
 #include "MessageBox.h"
 #include "WinApp.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -16,6 +18,17 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciprinter.h>
+
+namespace {
+// What the view hears of the user's changes: that one is about to be made, and an insertion
+// that may still be refused. Not the changes made (SC_MOD_INSERTTEXT, SC_MOD_DELETETEXT): for
+// each of those the editor counts the characters of the whole text up to the change for its
+// accessible object, whether a screen reader listens or not, so that typing into a long log
+// would cost as much as reading all of it.
+constexpr unsigned long kUserChangeEvents = QsciScintillaBase::SC_MOD_INSERTCHECK |
+                                            QsciScintillaBase::SC_MOD_BEFOREINSERT |
+                                            QsciScintillaBase::SC_MOD_BEFOREDELETE;
+} // namespace
 
 // The program's own changes to the text (loading, New, appends): the editor tells nobody about
 // them, so they neither mark the document modified nor pass through the editor's per-change
@@ -38,7 +51,7 @@ public:
         if (m_bReadOnly)
             m_view.SendScintilla(SCI_SETREADONLY, 1UL);
         m_view.SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-        m_view.SendScintilla(SCI_SETMODEVENTMASK, (unsigned long)SC_MODEVENTMASKALL);
+        m_view.SendScintilla(SCI_SETMODEVENTMASK, kUserChangeEvents);
     }
     ProgramChange(const ProgramChange&) = delete;
     ProgramChange& operator=(const ProgramChange&) = delete;
@@ -47,6 +60,127 @@ private:
     CEditView& m_view;
     bool m_bReadOnly = false;
 };
+
+namespace {
+// What screen readers see of the view: an editable text whose whole text they can read, with
+// offsets counted in characters. The editor's own accessible object counts the characters from
+// the start of the text at every change of the text or the caret and every repaint, whether a
+// screen reader listens or not, which makes a long log slow to append to, scroll and paint.
+// This one counts only when asked, and the view tells listeners of changes itself.
+class CEditViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit CEditViewAccessible(CEditView* view)
+        : QAccessibleWidget(view, QAccessible::EditableText), m_view(view) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = !m_view->isReadOnly();
+        s.readOnly = m_view->isReadOnly();
+        s.multiLine = true;
+        s.selectableText = true;
+        return s;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value)
+            return QString::fromUtf8(m_view->GetWindowText());
+        return QAccessibleWidget::text(t);
+    }
+
+    QString text(int startOffset, int endOffset) const override {
+        const long start = position(startOffset);
+        const long end = position(endOffset);
+        if (end <= start)
+            return QString();
+        // The range as one block of bytes (the editor hands back a pointer).
+        const auto* bytes = reinterpret_cast<const char*>(m_view->SendScintilla(
+            QsciScintillaBase::SCI_GETRANGEPOINTER, (unsigned long)start, end - start));
+        return QString::fromUtf8(bytes, end - start);
+    }
+    int characterCount() const override { return offset(long(m_view->GetTextLength())); }
+    int cursorPosition() const override {
+        return offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    }
+    void setCursorPosition(int position) override {
+        m_view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
+                              (unsigned long)this->position(position));
+    }
+    int selectionCount() const override { return m_view->hasSelectedText() ? 1 : 0; }
+    void selection(int index, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = 0;
+        if (index != 0 || !m_view->hasSelectedText())
+            return;
+        *startOffset = offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        *endOffset = offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+    }
+    void addSelection(int startOffset, int endOffset) override {
+        setSelection(0, startOffset, endOffset);
+    }
+    void removeSelection(int index) override {
+        if (index == 0)
+            m_view->SendScintilla(
+                QsciScintillaBase::SCI_SETEMPTYSELECTION,
+                (unsigned long)m_view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    }
+    void setSelection(int index, int startOffset, int endOffset) override {
+        if (index == 0)
+            m_view->SendScintilla(QsciScintillaBase::SCI_SETSEL,
+                                  (unsigned long)position(startOffset), position(endOffset));
+    }
+    QRect characterRect(int offset) const override {
+        const long pos = position(offset);
+        const int x =
+            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, pos));
+        const int y =
+            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos));
+        const long next =
+            m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, (unsigned long)pos);
+        const int right =
+            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, next));
+        const int height = int(m_view->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
+        const QPoint topLeft = m_view->viewport()->mapToGlobal(QPoint(x, y));
+        return QRect(topLeft, QSize(std::max(1, right - x), height));
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint local = m_view->viewport()->mapFromGlobal(point);
+        const long pos = m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE,
+                                               (unsigned long)local.x(), long(local.y()));
+        return pos < 0 ? -1 : offset(pos);
+    }
+    void scrollToSubstring(int startIndex, int endIndex) override {
+        m_view->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE, (unsigned long)position(endIndex),
+                              position(startIndex));
+    }
+    QString attributes(int offset, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = offset; // plain text: no attributes anywhere
+        return QString();
+    }
+
+private:
+    // Byte position <-> character offset.
+    int offset(long position) const {
+        return int(m_view->SendScintilla(QsciScintillaBase::SCI_COUNTCHARACTERS, 0UL, position));
+    }
+    long position(int offset) const {
+        if (offset <= 0)
+            return 0;
+        const long pos =
+            m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVE, 0UL, long(offset));
+        return pos == 0 ? long(m_view->GetTextLength()) : pos; // 0: past the end
+    }
+    CEditView* m_view;
+};
+
+QAccessibleInterface* editViewAccessible(const QString& /*className*/, QObject* object) {
+    if (auto* view = qobject_cast<CEditView*>(object))
+        return new CEditViewAccessible(view); // owned by the accessibility cache
+    return nullptr;
+}
+} // namespace
 
 CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
     setUtf8(true);
@@ -70,7 +204,19 @@ CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
             command->setAlternateKey(0);
         }
 
+    // Consulted before the editor's own (the factory installed last is asked first).
+    QAccessible::installFactory(editViewAccessible);
+    SendScintilla(SCI_SETMODEVENTMASK, kUserChangeEvents);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &CEditView::onModified);
+    connect(this, &QsciScintilla::cursorPositionChanged, this, [this] {
+        // The caret an append left is not news to a screen reader: the append said so.
+        const long pos = SendScintilla(SCI_GETCURRENTPOS);
+        if (QAccessible::isActive() && pos != m_nAppendCaret) {
+            QAccessibleTextCursorEvent event(this,
+                                             int(SendScintilla(SCI_COUNTCHARACTERS, 0UL, pos)));
+            QAccessible::updateAccessibility(&event);
+        }
+    });
     // The Edit commands' state follows the editor and the clipboard as they change.
     connect(this, &QsciScintilla::copyAvailable, this, [this](bool yes) { m_bCanCopy = yes; });
     QClipboard* clipboard = QApplication::clipboard();
@@ -110,9 +256,9 @@ bool CEditView::Create(QWidget* parent) {
     return true;
 }
 
-void CEditView::onModified(int /*position*/, int type, const char* /*text*/, int length, int, int,
-                           int, int, int, int) {
-    // Only the user's own changes get here: the program's are masked.
+void CEditView::onModified(int position, int type, const char* text, int length, int, int, int, int,
+                           int, int) {
+    // Only the user's own changes get here (the program's are masked), and only these kinds.
     if (type & SC_MOD_INSERTCHECK) {
         // The last guard of the typing limit, for insertions no key or command checked first
         // (a drop, a middle-button paste).
@@ -122,11 +268,44 @@ void CEditView::onModified(int /*position*/, int type, const char* /*text*/, int
         }
         return;
     }
-    if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) {
-        m_bCanUndo = isUndoAvailable();
-        if (CDocument* doc = GetDocument())
-            doc->SetModifiedFlag(true);
+    if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) || length <= 0)
+        return;
+    if (CDocument* doc = GetDocument())
+        doc->SetModifiedFlag(true);
+    m_nAccessibleChars = -1;
+    if (QAccessible::isActive()) {
+        const int offset = int(SendScintilla(SCI_COUNTCHARACTERS, 0UL, long(position)));
+        const bool inserted = type & SC_MOD_BEFOREINSERT;
+        const QString changed =
+            inserted ? QString::fromUtf8(text, length)
+                     : QString::fromUtf8(
+                           reinterpret_cast<const char*>(SendScintilla(
+                               SCI_GETRANGEPOINTER, (unsigned long)position, long(length))),
+                           length);
+        // Told once the change is made.
+        QMetaObject::invokeMethod(
+            this,
+            [this, offset, changed, inserted] {
+                if (inserted) {
+                    QAccessibleTextInsertEvent event(this, offset, changed);
+                    QAccessible::updateAccessibility(&event);
+                } else {
+                    QAccessibleTextRemoveEvent event(this, offset, changed);
+                    QAccessible::updateAccessibility(&event);
+                }
+            },
+            Qt::QueuedConnection);
     }
+    // Whether there is anything to undo is known once the change is made.
+    if (!m_bUndoStatePending) {
+        m_bUndoStatePending = true;
+        QMetaObject::invokeMethod(this, &CEditView::updateUndoState, Qt::QueuedConnection);
+    }
+}
+
+void CEditView::updateUndoState() {
+    m_bUndoStatePending = false;
+    m_bCanUndo = isUndoAvailable();
 }
 
 qint64 CEditView::GetTextLength() const {
@@ -151,6 +330,11 @@ void CEditView::SetWindowText(const QByteArray& bytes) {
     }
     m_bCanUndo = false;
     m_nMatchStart = m_nMatchEnd = m_nAppendCaret = -1;
+    m_nAccessibleChars = -1;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CEditView::AppendText(const QString& text) {
@@ -159,8 +343,19 @@ void CEditView::AppendText(const QString& text) {
 
 void CEditView::appendBytes(const QByteArray& bytes) {
     ProgramChange change(*this);
+    const long before = long(GetTextLength());
     if (!bytes.isEmpty())
         SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
+    // A screen reader is told where the text went in, in characters: the count of the text
+    // before is kept from one append to the next, so that it is not counted again each time.
+    if (QAccessible::isActive() && !bytes.isEmpty()) {
+        if (m_nAccessibleChars < 0)
+            m_nAccessibleChars = SendScintilla(SCI_COUNTCHARACTERS, 0UL, before);
+        QAccessibleTextInsertEvent event(this, int(m_nAccessibleChars), QString::fromUtf8(bytes));
+        QAccessible::updateAccessibility(&event);
+        m_nAccessibleChars +=
+            SendScintilla(SCI_COUNTCHARACTERS, (unsigned long)before, long(GetTextLength()));
+    }
     // Caret to the end with no selection, scrolled into view.
     const long end = long(GetTextLength());
     SendScintilla(SCI_GOTOPOS, (unsigned long)end);
@@ -388,6 +583,7 @@ bool CEditView::OnCmdMsg(UINT nID) {
     case ID_EDIT_UNDO:
         if (!isReadOnly())
             undo();
+        updateUndoState();
         return true;
     case ID_EDIT_CUT:
         if (!isReadOnly())

@@ -77,6 +77,7 @@ private:
     class ProgramChange;
     void onModified(int position, int type, const char* text, int length, int, int, int, int, int,
                     int);
+    void updateUndoState();
     void appendBytes(const QByteArray& bytes);
     // Whether the user's insertion of `added` bytes over the selection stays within nMaxSize;
     // beeps when it does not.
@@ -86,6 +87,7 @@ private:
     unsigned m_style = 0;
     int m_nProgramChanges = 0; // > 0 while the program, not the user, changes the text
     bool m_bCanUndo = false;
+    bool m_bUndoStatePending = false;
     bool m_bCanCopy = false;
     bool m_bClipboardText = false;
     // The search: its text and options, and where the last match was, so that an append (which
@@ -95,6 +97,7 @@ private:
     bool m_bFindNext = true;
     long m_nMatchStart = -1;
     long m_nMatchEnd = -1;
-    long m_nAppendCaret = -1; // the caret an append left, while the user has not moved it
+    long m_nAppendCaret = -1;       // the caret an append left, while the user has not moved it
+    qint64 m_nAccessibleChars = -1; // characters of the text, for screen readers; -1: not known
     QPointer<CFindDialog> m_pFindDialog;
 };

@@ -207,8 +207,8 @@ void CWinApp::AddToRecentFileList(const QString& path) {
 }
 
 QPrinter* CWinApp::GetPrinter() {
+    // The edit view's printing lays pages out on a printer of the editor's own.
     if (!m_pPrinter)
-        // The edit view's printing lays pages out on a printer of the editor's own.
         m_pPrinter = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
     return m_pPrinter.get();
 }

@@ -282,6 +282,7 @@ void TestLogWindow::onlyTypingMarksModified() {
     log.view.setFocus();
     QTest::keyClicks(&log.view, "typed");
     QVERIFY(log.doc.IsModified());
+    QCoreApplication::processEvents(); // the undo state follows once the change is made
     QVERIFY(enabled(ID_EDIT_UNDO));
     log.view.AppendMessage("more");
     QCOMPARE(log.view.GetWindowText(), QByteArray("loaded\r\nreceived\r\ntypedmore\r\n"));
