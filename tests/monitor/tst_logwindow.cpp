@@ -333,6 +333,10 @@ void TestLogWindow::typingAndPastingStopAtTheLimit() {
     QVERIFY(log.view.GetWindowText().startsWith("PQRaaa"));
     QCOMPARE(log.view.GetTextLength(), CEditView::nMaxSize);
 
+    // Any other way in (a drop, a middle-button paste) is refused at the editor's own check.
+    log.view.SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, 0UL, "dropped");
+    QCOMPARE(log.view.GetTextLength(), CEditView::nMaxSize);
+
     // Appends are not limited, and a log past the limit can still be shortened.
     log.view.AppendMessage("received");
     QCOMPARE(log.view.GetTextLength(), CEditView::nMaxSize + 10);
