@@ -422,6 +422,11 @@ void TestLogWindow::printsEveryPageToPdf() {
         QVERIFY(text.contains(QStringLiteral("log line 300\n")));
         QVERIFY2(text.count(QLatin1Char('\f')) >= 4, "300 lines take several pages");
     }
+    // An empty log is one empty page.
+    log.view.SetWindowText(QByteArray());
+    plain.setOutputFileName(dir.filePath("empty.pdf"));
+    log.view.PrintText(&plain);
+    QCOMPARE(PdfText(dir.filePath("empty.pdf")).count(QLatin1Char('\f')), 1);
 }
 
 void TestLogWindow::readOnlyUnlessEditAllowed() {
