@@ -12,7 +12,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -445,11 +444,6 @@ void CEditView::paste() {
 
 void CEditView::PrintText(QPrinter* printer) {
     OnBeginPrinting();
-    if (GetTextLength() == 0) {
-        QPainter blank(printer); // an empty log prints as one empty page
-        OnEndPrinting();
-        return;
-    }
     if (auto* editorPrinter = dynamic_cast<QsciPrinter*>(printer)) {
         editorPrinter->printRange(this);
     } else {
