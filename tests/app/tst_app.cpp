@@ -16,9 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QProcess>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
