@@ -186,6 +186,8 @@ CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
     setUtf8(true);
     setEolMode(EolWindows);                         // Enter types CR LF, the log's line break
     SendScintilla(SCI_SETPASTECONVERTENDINGS, 0UL); // pasted text keeps its own line breaks
+    // Pages are printed black on white whatever the colours on screen.
+    SendScintilla(SCI_SETPRINTCOLOURMODE, (unsigned long)SC_PRINT_BLACKONWHITE);
     for (int margin = 0; margin <= 4; ++margin)
         setMarginWidth(margin, 0);
     // The horizontal scroll bar follows the widest line shown, as an edit control's does.
@@ -246,13 +248,15 @@ bool CEditView::Create(QWidget* parent) {
     setWrapMode((m_style & ES_AUTOHSCROLL) ? WrapNone : WrapWord);
     SendScintilla(SCI_SETHSCROLLBAR, (unsigned long)((m_style & WS_HSCROLL) != 0));
     SendScintilla(SCI_SETVSCROLLBAR, (unsigned long)((m_style & WS_VSCROLL) != 0));
-    // The editor keeps its selection drawn without the focus (ES_NOHIDESEL), in the platform's
-    // colours.
-    const QPalette p = palette();
-    setSelectionBackgroundColor(p.color(QPalette::Active, QPalette::Highlight));
-    setSelectionForegroundColor(p.color(QPalette::Active, QPalette::HighlightedText));
     QsciScintilla::setFont(font()); // the application's default font
     setTabWidth(8);
+    // The platform's text colours; the selection stays drawn without the focus (ES_NOHIDESEL).
+    const QPalette p = palette();
+    setPaper(p.color(QPalette::Active, QPalette::Base));
+    setColor(p.color(QPalette::Active, QPalette::Text));
+    setCaretForegroundColor(p.color(QPalette::Active, QPalette::Text));
+    setSelectionBackgroundColor(p.color(QPalette::Active, QPalette::Highlight));
+    setSelectionForegroundColor(p.color(QPalette::Active, QPalette::HighlightedText));
     return true;
 }
 
