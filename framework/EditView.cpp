@@ -190,6 +190,7 @@ CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
     SendScintilla(SCI_SETPRINTCOLOURMODE, (unsigned long)SC_PRINT_BLACKONWHITE);
     for (int margin = 0; margin <= 4; ++margin)
         setMarginWidth(margin, 0);
+    SendScintilla(SCI_SETMARGINLEFT, 0UL, 4L); // the text keeps off the left edge a little
     // The horizontal scroll bar follows the widest line shown, as an edit control's does.
     setScrollWidth(1);
     setScrollWidthTracking(true);
