@@ -1,149 +1,234 @@
 #include "EditView.h"
 
 #include "Document.h"
+#include "FindDlg.h"
 #include "MessageBox.h"
 #include "WinApp.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
-#include <QPrinter>
-#include <QScrollBar>
-#include <QStringDecoder>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+#include <Qsci/qsciprinter.h>
 
 namespace {
-// Characters of the control that stand for bytes the control cannot hold as they are.
-constexpr char16_t kLoneCR = 0xE00D; // a CR not followed by LF
-constexpr char16_t kNul = 0xE000;    // a NUL byte
-constexpr char16_t kEscape = 0xE0FF; // the next character is a literal one of the above
-constexpr char16_t kEscapedBase = 0x0100;
-
-// The control turns these into line breaks or frames; in a file they are ordinary text.
-bool needsEscape(char16_t c, char16_t& code) {
-    switch (c) {
-    case 0x2028:
-        code = u'a';
-        return true;
-    case 0x2029:
-        code = u'b';
-        return true;
-    case 0xFDD0:
-        code = u'c';
-        return true;
-    case 0xFDD1:
-        code = u'd';
-        return true;
-    default:
-        if (c >= 0xE000 && c <= 0xE0FF) {
-            code = char16_t(kEscapedBase + (c - 0xE000));
-            return true;
-        }
-        return false;
-    }
-}
-
-char16_t unescape(char16_t code) {
-    switch (code) {
-    case u'a':
-        return 0x2028;
-    case u'b':
-        return 0x2029;
-    case u'c':
-        return 0xFDD0;
-    case u'd':
-        return 0xFDD1;
-    default:
-        return char16_t(0xE000 + (code - kEscapedBase));
-    }
-}
-
-// Counts the program's own changes so that they do not mark the document modified.
-class ProgrammaticChange {
-public:
-    explicit ProgrammaticChange(int& counter) : m_counter(counter) { ++m_counter; }
-    ~ProgrammaticChange() { --m_counter; }
-    ProgrammaticChange(const ProgrammaticChange&) = delete;
-    ProgrammaticChange& operator=(const ProgrammaticChange&) = delete;
-
-private:
-    int& m_counter;
-};
+// What the view hears of the user's changes: that one is about to be made, and an insertion
+// that may still be refused. Not the changes made (SC_MOD_INSERTTEXT, SC_MOD_DELETETEXT): for
+// each of those the editor counts the characters of the whole text up to the change for its
+// accessible object, whether a screen reader listens or not, so that typing into a long log
+// would cost as much as reading all of it.
+constexpr unsigned long kUserChangeEvents = QsciScintillaBase::SC_MOD_INSERTCHECK |
+                                            QsciScintillaBase::SC_MOD_BEFOREINSERT |
+                                            QsciScintillaBase::SC_MOD_BEFOREDELETE;
 } // namespace
 
-QString CEditView::ToDisplay(const QByteArray& raw) {
-    // Callers hand over UTF-8 text (or Latin-1 decoded already into the same QString form).
-    return ToDisplayText(QString::fromUtf8(raw));
-}
-
-QString CEditView::ToDisplayText(const QString& s) {
-    QString out;
-    out.reserve(s.size());
-    const qsizetype n = s.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = s.at(i).unicode();
-        char16_t code = 0;
-        if (c == u'\r') {
-            if (i + 1 < n && s.at(i + 1) == u'\n') {
-                out += QChar::ParagraphSeparator; // CR LF: a line of the control
-                ++i;
-            } else {
-                out += QChar(kLoneCR);
-            }
-        } else if (c == u'\n') {
-            out += QChar::LineSeparator; // a lone LF still breaks the line on screen
-        } else if (c == 0) {
-            out += QChar(kNul);
-        } else if (needsEscape(c, code)) {
-            out += QChar(kEscape);
-            out += QChar(code);
-        } else {
-            out += QChar(c);
-        }
+// The program's own changes to the text (loading, New, appends): the editor tells nobody about
+// them, so they neither mark the document modified nor pass through the editor's per-change
+// handling, whose cost grows with the length of the text; and they are not recorded for undo,
+// so appends never build an undo history. A read-only view takes them all the same.
+class CEditView::ProgramChange {
+public:
+    explicit ProgramChange(CEditView& view) : m_view(view) {
+        if (m_view.m_nProgramChanges++ > 0)
+            return;
+        m_bReadOnly = m_view.isReadOnly();
+        m_view.SendScintilla(SCI_SETMODEVENTMASK, 0UL);
+        m_view.SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
+        if (m_bReadOnly)
+            m_view.SendScintilla(SCI_SETREADONLY, 0UL);
     }
-    return out;
-}
-
-QByteArray CEditView::FromDisplay(const QString& shown) {
-    return FromDisplayText(shown).toUtf8();
-}
-
-QString CEditView::FromDisplayText(const QString& shown) {
-    QString out;
-    out.reserve(shown.size() + shown.size() / 16);
-    const qsizetype n = shown.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = shown.at(i).unicode();
-        switch (c) {
-        case QChar::ParagraphSeparator:
-            out += QLatin1String("\r\n");
-            break;
-        case QChar::LineSeparator:
-            out += QLatin1Char('\n');
-            break;
-        case kLoneCR:
-            out += QLatin1Char('\r');
-            break;
-        case kNul:
-            out += QChar(0);
-            break;
-        case kEscape:
-            if (i + 1 < n)
-                out += QChar(unescape(shown.at(++i).unicode()));
-            break;
-        default:
-            out += QChar(c);
-        }
+    ~ProgramChange() {
+        if (--m_view.m_nProgramChanges > 0)
+            return;
+        if (m_bReadOnly)
+            m_view.SendScintilla(SCI_SETREADONLY, 1UL);
+        m_view.SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
+        m_view.SendScintilla(SCI_SETMODEVENTMASK, kUserChangeEvents);
     }
-    return out;
-}
+    ProgramChange(const ProgramChange&) = delete;
+    ProgramChange& operator=(const ProgramChange&) = delete;
 
-CEditView::CEditView(QWidget* parent) : QPlainTextEdit(parent) {
-    connect(document(), &QTextDocument::contentsChange, this, &CEditView::onContentsChange);
+private:
+    CEditView& m_view;
+    bool m_bReadOnly = false;
+};
+
+namespace {
+// What screen readers see of the view: an editable text whose whole text they can read, with
+// offsets counted in characters. The editor's own accessible object counts the characters from
+// the start of the text at every change of the text or the caret and every repaint, whether a
+// screen reader listens or not, which makes a long log slow to append to, scroll and paint.
+// This one counts only when asked, and the view tells listeners of changes itself.
+class CEditViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit CEditViewAccessible(CEditView* view)
+        : QAccessibleWidget(view, QAccessible::EditableText), m_view(view) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = !m_view->isReadOnly();
+        s.readOnly = m_view->isReadOnly();
+        s.multiLine = true;
+        s.selectableText = true;
+        return s;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value)
+            return QString::fromUtf8(m_view->GetWindowText());
+        return QAccessibleWidget::text(t);
+    }
+
+    QString text(int startOffset, int endOffset) const override {
+        const long start = position(startOffset);
+        const long end = position(endOffset);
+        if (end <= start)
+            return QString();
+        // The range as one block of bytes (the editor hands back a pointer).
+        const auto* bytes = reinterpret_cast<const char*>(m_view->SendScintilla(
+            QsciScintillaBase::SCI_GETRANGEPOINTER, (unsigned long)start, end - start));
+        return QString::fromUtf8(bytes, end - start);
+    }
+    int characterCount() const override { return offset(long(m_view->GetTextLength())); }
+    int cursorPosition() const override {
+        return offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    }
+    void setCursorPosition(int position) override {
+        m_view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
+                              (unsigned long)this->position(position));
+    }
+    int selectionCount() const override { return m_view->hasSelectedText() ? 1 : 0; }
+    void selection(int index, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = 0;
+        if (index != 0 || !m_view->hasSelectedText())
+            return;
+        *startOffset = offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        *endOffset = offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+    }
+    void addSelection(int startOffset, int endOffset) override {
+        setSelection(0, startOffset, endOffset);
+    }
+    void removeSelection(int index) override {
+        if (index == 0)
+            m_view->SendScintilla(
+                QsciScintillaBase::SCI_SETEMPTYSELECTION,
+                (unsigned long)m_view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    }
+    void setSelection(int index, int startOffset, int endOffset) override {
+        if (index == 0)
+            m_view->SendScintilla(QsciScintillaBase::SCI_SETSEL,
+                                  (unsigned long)position(startOffset), position(endOffset));
+    }
+    QRect characterRect(int offset) const override {
+        const long pos = position(offset);
+        const int x =
+            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, pos));
+        const int y =
+            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos));
+        const long next =
+            m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, (unsigned long)pos);
+        const int right =
+            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, next));
+        const int height = int(m_view->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
+        const QPoint topLeft = m_view->viewport()->mapToGlobal(QPoint(x, y));
+        return QRect(topLeft, QSize(std::max(1, right - x), height));
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint local = m_view->viewport()->mapFromGlobal(point);
+        const long pos = m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE,
+                                               (unsigned long)local.x(), long(local.y()));
+        return pos < 0 ? -1 : offset(pos);
+    }
+    void scrollToSubstring(int startIndex, int endIndex) override {
+        m_view->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE, (unsigned long)position(endIndex),
+                              position(startIndex));
+    }
+    QString attributes(int offset, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = offset; // plain text: no attributes anywhere
+        return QString();
+    }
+
+private:
+    // Byte position <-> character offset.
+    int offset(long position) const {
+        return int(m_view->SendScintilla(QsciScintillaBase::SCI_COUNTCHARACTERS, 0UL, position));
+    }
+    long position(int offset) const {
+        if (offset <= 0)
+            return 0;
+        const long pos =
+            m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVE, 0UL, long(offset));
+        return pos == 0 ? long(m_view->GetTextLength()) : pos; // 0: past the end
+    }
+    CEditView* m_view;
+};
+
+QAccessibleInterface* editViewAccessible(const QString& /*className*/, QObject* object) {
+    if (auto* view = qobject_cast<CEditView*>(object))
+        return new CEditViewAccessible(view); // owned by the accessibility cache
+    return nullptr;
+}
+} // namespace
+
+CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
+    setUtf8(true);
+    setEolMode(EolWindows);                         // Enter types CR LF, the log's line break
+    SendScintilla(SCI_SETPASTECONVERTENDINGS, 0UL); // pasted text keeps its own line breaks
+    // Pages are printed black on white whatever the colours on screen.
+    SendScintilla(SCI_SETPRINTCOLOURMODE, (unsigned long)SC_PRINT_BLACKONWHITE);
+    for (int margin = 0; margin <= 4; ++margin)
+        setMarginWidth(margin, 0);
+    SendScintilla(SCI_SETMARGINLEFT, 0UL, 4L); // the text keeps off the left edge a little
+    // The horizontal scroll bar follows the widest line shown, as an edit control's does.
+    setScrollWidth(1);
+    setScrollWidthTracking(true);
+    // Keys of a source editor that an edit control does not have: typing always inserts, and no
+    // key duplicates, swaps, deletes whole lines or changes case.
+    for (QsciCommand::Command c :
+         {QsciCommand::EditToggleOvertype, QsciCommand::LineDuplicate, QsciCommand::LineCut,
+          QsciCommand::LineDelete, QsciCommand::LineCopy, QsciCommand::LineTranspose,
+          QsciCommand::SelectionDuplicate, QsciCommand::SelectionLowerCase,
+          QsciCommand::SelectionUpperCase, QsciCommand::MoveSelectedLinesUp,
+          QsciCommand::MoveSelectedLinesDown})
+        if (QsciCommand* command = standardCommands()->find(c)) {
+            command->setKey(0);
+            command->setAlternateKey(0);
+        }
+
+    // Consulted before the editor's own (the factory installed last is asked first).
+    QAccessible::installFactory(editViewAccessible);
+    SendScintilla(SCI_SETMODEVENTMASK, kUserChangeEvents);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &CEditView::onModified);
+    connect(this, &QsciScintilla::cursorPositionChanged, this, [this] {
+        // The caret an append left is not news to a screen reader: the append said so.
+        const long pos = SendScintilla(SCI_GETCURRENTPOS);
+        if (QAccessible::isActive() && pos != m_nAppendCaret) {
+            QAccessibleTextCursorEvent event(this,
+                                             int(SendScintilla(SCI_COUNTCHARACTERS, 0UL, pos)));
+            QAccessible::updateAccessibility(&event);
+        }
+    });
+    // The Edit commands' state follows the editor and the clipboard as they change.
+    connect(this, &QsciScintilla::copyAvailable, this, [this](bool yes) { m_bCanCopy = yes; });
+    QClipboard* clipboard = QApplication::clipboard();
+    const auto readClipboard = [this, clipboard] {
+        const QMimeData* data = clipboard->mimeData();
+        m_bClipboardText = data && data->hasText();
+    };
+    connect(clipboard, &QClipboard::dataChanged, this, readClipboard);
+    readClipboard();
 }
 
 CEditView::~CEditView() = default;
@@ -161,82 +246,125 @@ bool CEditView::Create(QWidget* parent) {
     m_style = cs.style;
     setParent(parent);
     setReadOnly(m_style & ES_READONLY);
-    // A read-only log still shows its caret, so the user can select and copy with the keys.
-    if (m_style & ES_READONLY)
-        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setLineWrapMode((m_style & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap
-                                               : QPlainTextEdit::WidgetWidth);
-    setHorizontalScrollBarPolicy((m_style & WS_HSCROLL) ? Qt::ScrollBarAsNeeded
-                                                        : Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy((m_style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded
-                                                      : Qt::ScrollBarAlwaysOff);
-    if (m_style & ES_NOHIDESEL) {
-        QPalette p = palette();
-        p.setColor(QPalette::Inactive, QPalette::Highlight,
-                   p.color(QPalette::Active, QPalette::Highlight));
-        p.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   p.color(QPalette::Active, QPalette::HighlightedText));
-        setPalette(p);
-    }
-    // One tab stop every 32 dialog units: eight average characters.
-    setTabStopDistance(fontMetrics().averageCharWidth() * 8);
+    setWrapMode((m_style & ES_AUTOHSCROLL) ? WrapNone : WrapWord);
+    SendScintilla(SCI_SETHSCROLLBAR, (unsigned long)((m_style & WS_HSCROLL) != 0));
+    SendScintilla(SCI_SETVSCROLLBAR, (unsigned long)((m_style & WS_VSCROLL) != 0));
+    QsciScintilla::setFont(font()); // the application's default font
+    setTabWidth(8);
+    // The platform's text colours; the selection stays drawn without the focus (ES_NOHIDESEL).
+    const QPalette p = palette();
+    setPaper(p.color(QPalette::Active, QPalette::Base));
+    setColor(p.color(QPalette::Active, QPalette::Text));
+    setCaretForegroundColor(p.color(QPalette::Active, QPalette::Text));
+    setSelectionBackgroundColor(p.color(QPalette::Active, QPalette::Highlight));
+    setSelectionForegroundColor(p.color(QPalette::Active, QPalette::HighlightedText));
     return true;
 }
 
-void CEditView::onContentsChange(int /*position*/, int removed, int added) {
-    if (m_nProgrammatic == 0 && (removed || added) && GetDocument())
-        GetDocument()->SetModifiedFlag(true);
+void CEditView::onModified(int position, int type, const char* text, int length, int, int, int, int,
+                           int, int) {
+    // Only the user's own changes get here (the program's are masked), and only these kinds.
+    if (type & SC_MOD_INSERTCHECK) {
+        // The last guard of the typing limit, for insertions no key or command checked first
+        // (a drop, a middle-button paste).
+        if (GetTextLength() + length > nMaxSize) {
+            SendScintilla(SCI_CHANGEINSERTION, 0UL, "");
+            MessageBeep(MB_OK);
+        }
+        return;
+    }
+    if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) || length <= 0)
+        return;
+    if (CDocument* doc = GetDocument())
+        doc->SetModifiedFlag(true);
+    m_nAccessibleChars = -1;
+    if (QAccessible::isActive()) {
+        const int offset = int(SendScintilla(SCI_COUNTCHARACTERS, 0UL, long(position)));
+        const bool inserted = type & SC_MOD_BEFOREINSERT;
+        const QString changed =
+            inserted ? QString::fromUtf8(text, length)
+                     : QString::fromUtf8(
+                           reinterpret_cast<const char*>(SendScintilla(
+                               SCI_GETRANGEPOINTER, (unsigned long)position, long(length))),
+                           length);
+        // Told once the change is made.
+        QMetaObject::invokeMethod(
+            this,
+            [this, offset, changed, inserted] {
+                if (inserted) {
+                    QAccessibleTextInsertEvent event(this, offset, changed);
+                    QAccessible::updateAccessibility(&event);
+                } else {
+                    QAccessibleTextRemoveEvent event(this, offset, changed);
+                    QAccessible::updateAccessibility(&event);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    // Whether there is anything to undo is known once the change is made.
+    if (!m_bUndoStatePending) {
+        m_bUndoStatePending = true;
+        QMetaObject::invokeMethod(this, &CEditView::updateUndoState, Qt::QueuedConnection);
+    }
+}
+
+void CEditView::updateUndoState() {
+    m_bUndoStatePending = false;
+    m_bCanUndo = isUndoAvailable();
+}
+
+qint64 CEditView::GetTextLength() const {
+    return SendScintilla(SCI_GETLENGTH);
 }
 
 QByteArray CEditView::GetWindowText() const {
-    const QString text = FromDisplayText(document()->toRawText());
-    if (!m_bLatin1)
-        return text.toUtf8();
-    // A file loaded byte for byte goes back byte for byte; a character added since that has
-    // no single byte goes as UTF-8, so that neither the loaded bytes nor the new text change.
-    QByteArray out;
-    out.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c <= 0xFF) {
-            out += char(c);
-            continue;
-        }
-        const qsizetype units =
-            QChar::isHighSurrogate(c) && i + 1 < n && text.at(i + 1).isLowSurrogate() ? 2 : 1;
-        out += QStringView(text).mid(i, units).toUtf8();
-        i += units - 1;
-    }
-    return out;
+    const qint64 length = GetTextLength();
+    // The text as one block of bytes, without a terminating null of the editor's.
+    const auto* bytes = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return QByteArray(bytes, length);
 }
 
 void CEditView::SetWindowText(const QByteArray& bytes) {
-    ProgrammaticChange guard(m_nProgrammatic);
-    // Text that is not UTF-8 is taken byte for byte and saved back the same way.
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    QString text = utf8.decode(bytes);
-    m_bLatin1 = utf8.hasError();
-    if (m_bLatin1)
-        text = QString::fromLatin1(bytes);
-    setPlainText(ToDisplayText(text));
-    moveCursor(QTextCursor::Start);
+    {
+        ProgramChange change(*this);
+        SendScintilla(SCI_CLEARALL);
+        if (!bytes.isEmpty())
+            SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
+        SendScintilla(SCI_EMPTYUNDOBUFFER);
+        SendScintilla(SCI_GOTOPOS, 0UL);
+    }
+    m_bCanUndo = false;
+    m_nMatchStart = m_nMatchEnd = m_nAppendCaret = -1;
+    m_nAccessibleChars = -1;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CEditView::AppendText(const QString& text) {
-    ProgrammaticChange guard(m_nProgrammatic);
-    QTextDocument* doc = document();
-    // The program's appends are not undoable: undo would otherwise take back received text.
-    const bool undo = doc->isUndoRedoEnabled();
-    if (undo)
-        doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(ToDisplayText(text));
-    if (undo)
-        doc->setUndoRedoEnabled(true);
-    setTextCursor(cursor); // caret at the end, no selection
-    ensureCursorVisible();
+    appendBytes(text.toUtf8());
+}
+
+void CEditView::appendBytes(const QByteArray& bytes) {
+    ProgramChange change(*this);
+    const long before = long(GetTextLength());
+    if (!bytes.isEmpty())
+        SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
+    // A screen reader is told where the text went in, in characters: the count of the text
+    // before is kept from one append to the next, so that it is not counted again each time.
+    if (QAccessible::isActive() && !bytes.isEmpty()) {
+        if (m_nAccessibleChars < 0)
+            m_nAccessibleChars = SendScintilla(SCI_COUNTCHARACTERS, 0UL, before);
+        QAccessibleTextInsertEvent event(this, int(m_nAccessibleChars), QString::fromUtf8(bytes));
+        QAccessible::updateAccessibility(&event);
+        m_nAccessibleChars +=
+            SendScintilla(SCI_COUNTCHARACTERS, (unsigned long)before, long(GetTextLength()));
+    }
+    // Caret to the end with no selection, scrolled into view.
+    const long end = long(GetTextLength());
+    SendScintilla(SCI_GOTOPOS, (unsigned long)end);
+    m_nAppendCaret = end;
 }
 
 void CEditView::SerializeRaw(CArchive& ar) {
@@ -256,9 +384,85 @@ void CEditView::SerializeRaw(CArchive& ar) {
     SetWindowText(bytes);
 }
 
+// ---------------------------------------------------------------------------------------------
+// The typing limit
+
+bool CEditView::roomFor(qint64 added) {
+    const qint64 selected =
+        SendScintilla(SCI_GETSELECTIONEND) - SendScintilla(SCI_GETSELECTIONSTART);
+    if (GetTextLength() - selected + added <= nMaxSize)
+        return true;
+    MessageBeep(MB_OK);
+    return false;
+}
+
+void CEditView::keyPressEvent(QKeyEvent* event) {
+    if (!isReadOnly()) {
+        const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+        if (event->matches(QKeySequence::Paste)) {
+            paste();
+            event->accept();
+            return;
+        }
+        if (event->key() == Qt::Key_Tab && mods == Qt::NoModifier) {
+            // A tab replaces the selection, also one over several lines (no indenting).
+            if (roomFor(1))
+                SendScintilla(SCI_REPLACESEL, "\t");
+            event->accept();
+            return;
+        }
+        qint64 added = -1;
+        const QString text = event->text();
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            !(mods & (Qt::ControlModifier | Qt::AltModifier)))
+            added = 2; // CR LF
+        else if (!text.isEmpty() && text.at(0).isPrint() &&
+                 !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            added = text.toUtf8().size();
+        if (added >= 0 && !roomFor(added)) {
+            event->accept();
+            return;
+        }
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+void CEditView::inputMethodEvent(QInputMethodEvent* event) {
+    if (!isReadOnly() && !event->commitString().isEmpty() &&
+        !roomFor(event->commitString().toUtf8().size())) {
+        event->accept();
+        return;
+    }
+    QsciScintilla::inputMethodEvent(event);
+}
+
+void CEditView::paste() {
+    if (isReadOnly())
+        return;
+    if (!roomFor(QApplication::clipboard()->text().toUtf8().size()))
+        return;
+    QsciScintilla::paste();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
 void CEditView::PrintText(QPrinter* printer) {
     OnBeginPrinting();
-    print(printer);
+    if (auto* editorPrinter = dynamic_cast<QsciPrinter*>(printer)) {
+        editorPrinter->printRange(this);
+    } else {
+        // A printer of the platform's own: the editor formats the pages for one like it.
+        QsciPrinter pages(QPrinter::HighResolution);
+        pages.setOutputFormat(printer->outputFormat());
+        pages.setOutputFileName(printer->outputFileName());
+        if (printer->outputFormat() == QPrinter::NativeFormat)
+            pages.setPrinterName(printer->printerName());
+        pages.setPageLayout(printer->pageLayout());
+        pages.setCopyCount(printer->copyCount());
+        pages.setFromTo(printer->fromPage(), printer->toPage());
+        pages.printRange(this);
+    }
     OnEndPrinting();
 }
 
@@ -297,10 +501,94 @@ void CEditView::OnFilePrintPreview() {
             widget->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Find
+
+bool CEditView::FindText(const QString& what, bool bNext, bool bCase) {
+    if (what.isEmpty())
+        return false;
+    const QByteArray needle = what.toUtf8();
+    const long length = long(GetTextLength());
+    long start = SendScintilla(SCI_GETSELECTIONSTART);
+    long end = SendScintilla(SCI_GETSELECTIONEND);
+    // The caret where an append left it: the search goes on from the last match instead.
+    if (m_nMatchStart >= 0 && start == end && start == m_nAppendCaret && m_nMatchEnd <= length) {
+        start = m_nMatchStart;
+        end = m_nMatchEnd;
+    }
+    SendScintilla(SCI_SETSEARCHFLAGS, (unsigned long)(bCase ? SCFIND_MATCHCASE : 0));
+    const auto search = [&](long from, long to) {
+        SendScintilla(SCI_SETTARGETSTART, (unsigned long)from);
+        SendScintilla(SCI_SETTARGETEND, (unsigned long)to);
+        return SendScintilla(SCI_SEARCHINTARGET, uintptr_t(needle.size()), needle.constData());
+    };
+    // From the selection to the end in the direction of the search, then once round.
+    long found = bNext ? search(end, length) : search(start, 0);
+    if (found < 0)
+        found = bNext ? search(0, end) : search(length, start);
+    if (found < 0)
+        return false;
+    const long foundEnd = SendScintilla(SCI_GETTARGETEND);
+    // Selected with the caret on the side the search goes, and the whole match in view.
+    if (bNext)
+        SendScintilla(SCI_SETSEL, (unsigned long)found, foundEnd);
+    else
+        SendScintilla(SCI_SETSEL, (unsigned long)foundEnd, found);
+    SendScintilla(SCI_SCROLLRANGE, (unsigned long)(bNext ? found : foundEnd),
+                  bNext ? foundEnd : found);
+    m_nMatchStart = found;
+    m_nMatchEnd = foundEnd;
+    m_nAppendCaret = -1;
+    return true;
+}
+
+void CEditView::OnTextNotFound(const QString& what) {
+    AfxMessageBox(QStringLiteral("Cannot find \"%1\".").arg(what), MB_OK | MB_ICONINFORMATION);
+}
+
+void CEditView::OnEditFind() {
+    if (!m_pFindDialog) {
+        m_pFindDialog = new CFindDialog(this); // owned by the view, reused while it lives
+        m_pFindDialog->SetFindString(m_strFind);
+        m_pFindDialog->SetMatchCase(m_bFindCase);
+        m_pFindDialog->SetSearchDown(m_bFindNext);
+        connect(m_pFindDialog, &CFindDialog::findNext, this, &CEditView::onFindNext);
+    }
+    // A selection within one line is what the user most likely wants to find.
+    const QString selection = selectedText();
+    if (!selection.isEmpty() && !selection.contains(QLatin1Char('\n')) &&
+        !selection.contains(QLatin1Char('\r')))
+        m_pFindDialog->SetFindString(selection);
+    m_pFindDialog->show();
+    m_pFindDialog->raise();
+    m_pFindDialog->activateWindow();
+}
+
+void CEditView::onFindNext() {
+    m_strFind = m_pFindDialog->GetFindString();
+    m_bFindCase = m_pFindDialog->MatchCase();
+    m_bFindNext = m_pFindDialog->SearchDown();
+    OnEditRepeat();
+}
+
+void CEditView::OnEditRepeat() {
+    if (m_strFind.isEmpty()) {
+        OnEditFind();
+        return;
+    }
+    if (!FindText(m_strFind, m_bFindNext, m_bFindCase))
+        OnTextNotFound(m_strFind);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
 bool CEditView::OnCmdMsg(UINT nID) {
     switch (nID) {
     case ID_EDIT_UNDO:
-        undo();
+        if (!isReadOnly())
+            undo();
+        updateUndoState();
         return true;
     case ID_EDIT_CUT:
         if (!isReadOnly())
@@ -310,11 +598,16 @@ bool CEditView::OnCmdMsg(UINT nID) {
         copy();
         return true;
     case ID_EDIT_PASTE:
-        if (!isReadOnly())
-            paste();
+        paste();
         return true;
     case ID_EDIT_SELECT_ALL:
         selectAll();
+        return true;
+    case ID_EDIT_FIND:
+        OnEditFind();
+        return true;
+    case ID_EDIT_REPEAT:
+        OnEditRepeat();
         return true;
     case ID_FILE_PRINT:
         OnFilePrint();
@@ -334,22 +627,26 @@ bool CEditView::OnCmdMsg(UINT nID) {
 }
 
 bool CEditView::OnUpdateCmdUI(UINT nID, CCmdUI* pCmdUI) {
-    const bool selection = textCursor().hasSelection();
+    // Kept up to date by the editor's and the clipboard's signals: nothing is asked here.
     switch (nID) {
     case ID_EDIT_UNDO:
-        pCmdUI->Enable(!isReadOnly() && document()->isUndoAvailable());
+        pCmdUI->Enable(!isReadOnly() && m_bCanUndo);
         return true;
     case ID_EDIT_CUT:
-        pCmdUI->Enable(!isReadOnly() && selection);
+        pCmdUI->Enable(!isReadOnly() && m_bCanCopy);
         return true;
     case ID_EDIT_COPY:
-        pCmdUI->Enable(selection);
+        pCmdUI->Enable(m_bCanCopy);
         return true;
-    case ID_EDIT_PASTE: {
-        const QMimeData* data = QApplication::clipboard()->mimeData();
-        pCmdUI->Enable(!isReadOnly() && data && data->hasText());
+    case ID_EDIT_PASTE:
+        pCmdUI->Enable(!isReadOnly() && m_bClipboardText);
         return true;
-    }
+    case ID_EDIT_FIND:
+        pCmdUI->Enable(GetTextLength() > 0);
+        return true;
+    case ID_EDIT_REPEAT:
+        pCmdUI->Enable(GetTextLength() > 0 && !m_strFind.isEmpty());
+        return true;
     default:
         return false;
     }

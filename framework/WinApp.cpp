@@ -11,6 +11,7 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
+#include <Qsci/qsciprinter.h>
 
 namespace {
 CWinApp*& theApp() {
@@ -206,8 +207,9 @@ void CWinApp::AddToRecentFileList(const QString& path) {
 }
 
 QPrinter* CWinApp::GetPrinter() {
+    // The edit view's printing lays pages out on a printer of the editor's own.
     if (!m_pPrinter)
-        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_pPrinter = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
     return m_pPrinter.get();
 }
 

@@ -2,6 +2,7 @@
 # Installs the Debian packages the build, the tests and `make run` need, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libqt6printsupport6
+          libqscintilla2-qt6-dev libqscintilla2-qt6-15
           libpq-dev postgresql-15 postgresql-15-orafce postgresql-common postgresql-client-15
           xvfb xauth poppler-utils fonts-dejavu-core)
 # `make package` (dpkg-shlibdeps computes the .deb's dependencies) and the validators that

@@ -1,5 +1,6 @@
-// Cost of one AppendMessage as the log grows: the log is filled to 1 thousand, 100 thousand
-// and 1 million lines, then a run of appends is timed at each size.
+// The log window as it grows: the log is filled to 1 thousand, 100 thousand, 1 million and
+// 10 million lines of 45 bytes, then a run of single appends is timed at each size, and the
+// resident memory the log takes is set against the bytes of its text.
 #include "TidemarkView.h"
 
 #include <QApplication>
@@ -7,27 +8,78 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+// Resident memory of the process in bytes, after giving freed memory back to the system.
+qint64 residentBytes() {
+    malloc_trim(0);
+    long pages = 0;
+    long resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return qint64(resident) * sysconf(_SC_PAGESIZE);
+}
+
+// One line of 45 bytes, CR LF included, as a trace message would make it.
+QString line(int i) {
+    return QStringLiteral("2026-12-07 06:00:00 trace message: %1\r\n").arg(i, 8, 10, QChar('0'));
+}
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir profile; // the real profile is never read or written
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
 
-    const int sizes[] = {1000, 100000, 1000000};
+    // Log sizes in lines: the arguments, or the four standard ones.
+    QList<int> sizes = {1000, 100000, 1000000, 10000000};
+    if (argc > 1) {
+        sizes.clear();
+        for (int i = 1; i < argc; ++i)
+            sizes.append(QByteArray(argv[i]).toInt());
+    }
     const int appends = 2000;
-    std::printf("%-12s %-16s %s\n", "log lines", "us per append", "appends timed");
+    const int chunkLines = 10000; // lines per append while a log is filled in large pieces
+    std::printf("%-10s %-9s %-13s %-8s %-10s %-9s %-12s %s\n", "log lines", "text MB", "fill",
+                "fill s", "us/append", "us/typed", "resident MB", "resident/text");
+    double first = 0;
     for (int lines : sizes) {
+        const qint64 before = residentBytes();
         CTidemarkView view;
+        view.m_bLFFlag = FALSE; // the lines carry their own CR LF
         view.Create(nullptr);
         view.resize(800, 600);
         view.show();
-        QByteArray text;
-        text.reserve(qsizetype(lines) * 40);
-        for (int i = 0; i < lines; ++i)
-            text += "2026-12-07 06:00:00: trace message number " + QByteArray::number(i) + "\r\n";
-        view.SetWindowText(text);
         QCoreApplication::processEvents();
 
+        // Up to a million lines one append per line, as the receiver adds them; beyond that in
+        // pieces of ten thousand lines, as a long drain hands them over.
+        const bool oneByOne = lines <= 1000000;
+        QElapsedTimer fill;
+        fill.start();
+        if (oneByOne) {
+            for (int i = 0; i < lines; ++i)
+                view.AppendMessage(line(i));
+        } else {
+            for (int i = 0; i < lines; i += chunkLines) {
+                QString chunk;
+                chunk.reserve(chunkLines * 45);
+                for (int j = i; j < i + chunkLines; ++j)
+                    chunk += line(j);
+                view.AppendMessage(chunk);
+            }
+        }
+        const double fillSeconds = double(fill.nsecsElapsed()) / 1e9;
+        QCoreApplication::processEvents();
+        const qint64 text = view.GetTextLength();
+        const qint64 resident = residentBytes() - before;
+
+        view.m_bLFFlag = TRUE;
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < appends; ++i) {
@@ -37,7 +89,25 @@ int main(int argc, char** argv) {
         }
         QCoreApplication::processEvents();
         const double us = double(timer.nsecsElapsed()) / 1000.0 / appends;
-        std::printf("%-12d %-16.2f %d\n", lines, us, appends);
+        if (first == 0)
+            first = us;
+
+        // The user's typing at the end of the same log: one character at a time, each a change
+        // the editor reports (and the document notes), painted now and then.
+        const int typed = 200;
+        QElapsedTimer typing;
+        typing.start();
+        for (int i = 0; i < typed; ++i) {
+            view.SendScintilla(QsciScintillaBase::SCI_REPLACESEL, "x");
+            if (i % 10 == 0)
+                QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        const double usTyped = double(typing.nsecsElapsed()) / 1000.0 / typed;
+        std::printf("%-10d %-9.1f %-13s %-8.2f %-10.2f %-9.2f %-12.1f %.2f   (append cost x%.2f)\n",
+                    lines, double(text) / 1e6, oneByOne ? "line by line" : "10k pieces",
+                    fillSeconds, us, usTyped, double(resident) / 1e6,
+                    double(resident) / double(text), us / first);
         std::fflush(stdout);
     }
     return 0;

@@ -100,7 +100,7 @@ double monitorRate(bool typed, const char* pipe) {
     timer.start();
     // As on the timer at its shortest period: a drain whenever the pipe may hold more, and the
     // event loop in between, which also runs a drain's continuation after a full piece.
-    while ((view.document()->blockCount() - 1) / linesPerMessage < kMessages && !failed) {
+    while ((view.lines() - 1) / linesPerMessage < kMessages && !failed) {
         view.PollPipe();
         QCoreApplication::processEvents();
     }

@@ -115,7 +115,7 @@ void run(int senders, int perSender, int frequency) {
         threads.emplace_back(sendAll, k, perSender, std::ref(results[std::size_t(k - 1)]));
     const int total = senders * perSender;
     bool failed = false;
-    while (view.document()->blockCount() - 1 < total && !failed) {
+    while (view.lines() - 1 < total && !failed) {
         QTest::qWait(5);
         failed = std::any_of(results.begin(), results.end(),
                              [](const SenderResult& r) { return r.failed; });

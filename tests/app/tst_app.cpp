@@ -4,6 +4,7 @@
 #include "CommandTable.h"
 #include "DocTemplate.h"
 #include "Document.h"
+#include "FindDlg.h"
 #include "Profile.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
@@ -15,9 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QProcess>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -32,17 +31,6 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         return QString();
     return path;
-}
-
-// The text of a PDF as pdftotext extracts it; empty when the tool is missing.
-QString pdfText(const QString& path) {
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (tool.isEmpty())
-        return QString();
-    QProcess p;
-    p.start(tool, {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    p.waitForFinished(-1);
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 QMenu* topMenu(QMainWindow* frame, const QString& title) {
@@ -126,7 +114,7 @@ private slots:
         QVERIFY(frame && frame->isVisible());
         QVERIFY(app->view());
         QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - ") + kTitle);
-        QVERIFY(app->view()->toPlainText().isEmpty());
+        QVERIFY(app->view()->text().isEmpty());
         QVERIFY(!frame->windowIcon().isNull());
         QVERIFY(!frame->GetToolBar()->isFloating());
         QCOMPARE(frame->toolBarArea(frame->GetToolBar()), Qt::TopToolBarArea);
@@ -152,8 +140,9 @@ private slots:
             entries(topMenu(frame, "&File")),
             QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Print...",
                          "Print Pre&view", "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
-        QCOMPARE(entries(topMenu(frame, "&Edit")),
-                 QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste"}));
+        QCOMPARE(
+            entries(topMenu(frame, "&Edit")),
+            QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...", "Find &Next"}));
         QCOMPARE(entries(topMenu(frame, "&View")), QStringList({"&Toolbar", "&Status Bar"}));
         QCOMPARE(entries(topMenu(frame, "&Help")), QStringList({"&About Tidemark..."}));
 
@@ -174,6 +163,8 @@ private slots:
         QCOMPARE(keys(ID_EDIT_CUT), QStringLiteral("Ctrl+X; Shift+Del"));
         QCOMPARE(keys(ID_EDIT_COPY), QStringLiteral("Ctrl+C; Ctrl+Ins"));
         QCOMPARE(keys(ID_EDIT_PASTE), QStringLiteral("Ctrl+V; Shift+Ins"));
+        QCOMPARE(keys(ID_EDIT_FIND), QStringLiteral("Ctrl+F"));
+        QCOMPARE(keys(ID_EDIT_REPEAT), QStringLiteral("F3"));
         QCOMPARE(keys(ID_NEXT_PANE), QStringLiteral("F6"));
         QCOMPARE(keys(ID_PREV_PANE), QStringLiteral("Shift+F6"));
 
@@ -324,7 +315,7 @@ private slots:
         QVERIFY(!app->GetMainWnd() || !app->GetMainWnd()->isVisible());
         const QByteArray bytes = ReadFile(pdf);
         QVERIFY(bytes.startsWith("%PDF"));
-        const QString text = pdfText(pdf);
+        const QString text = PdfText(pdf);
         if (!text.isEmpty()) {
             QVERIFY2(text.contains(QStringLiteral("PRINTED LOG LINE")), qPrintable(text));
             QVERIFY(text.contains(QStringLiteral("SECOND")));
@@ -482,7 +473,7 @@ private slots:
         nextPath = logA;
         route(ID_FILE_OPEN);
         QCOMPARE(view->GetWindowText(), QByteArray("alpha\r\n"));
-        view->moveCursor(QTextCursor::End);
+        view->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
         QTest::keyClicks(view, QStringLiteral("x"));
         route(ID_FILE_SAVE);
         QCOMPARE(ReadFile(logA), QByteArray("alpha\r\nx"));
@@ -492,7 +483,7 @@ private slots:
         QCOMPARE(ReadFile(nextPath), QByteArray("alpha\r\nx"));
         QCOMPARE(frame->windowTitle(), QStringLiteral("copy.log - ") + kTitle);
         route(ID_FILE_NEW);
-        QVERIFY(view->toPlainText().isEmpty());
+        QVERIFY(view->text().isEmpty());
         QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - ") + kTitle);
         app->AddToRecentFileList(logB);
         route(ID_FILE_MRU_FILE1);
@@ -507,7 +498,7 @@ private slots:
         app->GetPrinter()->setOutputFileName(pdf);
         route(ID_FILE_PRINT_DIRECT);
         QVERIFY(ReadFile(pdf).startsWith("%PDF"));
-        if (const QString text = pdfText(pdf); !text.isEmpty())
+        if (const QString text = PdfText(pdf); !text.isEmpty())
             QVERIFY2(text.contains(QStringLiteral("bravo")), qPrintable(text));
 
         // Edit commands on the editable log.
@@ -516,11 +507,18 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text().trimmed(), QStringLiteral("bravo"));
         view->selectAll();
         route(ID_EDIT_CUT);
-        QVERIFY(view->toPlainText().isEmpty());
+        QVERIFY(view->text().isEmpty());
         route(ID_EDIT_PASTE);
-        QCOMPARE(view->toPlainText().trimmed(), QStringLiteral("bravo"));
+        QCOMPARE(view->text().trimmed(), QStringLiteral("bravo"));
         route(ID_EDIT_UNDO);
-        QVERIFY(view->toPlainText().isEmpty());
+        QVERIFY(view->text().isEmpty());
+        // Find opens the find dialog; Find Next with nothing to find yet opens it too.
+        route(ID_EDIT_FIND);
+        QVERIFY(view->GetFindDialog() && view->GetFindDialog()->isVisible());
+        view->GetFindDialog()->hide();
+        route(ID_EDIT_REPEAT);
+        QVERIFY(view->GetFindDialog()->isVisible());
+        view->GetFindDialog()->hide();
 
         // F6 and Shift+F6 are taken and change nothing.
         const QByteArray before = view->GetWindowText();

@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 namespace {
@@ -33,6 +35,16 @@ ScopedProfile::ScopedProfile() : m_previous(currentProfileFolder()) {
 ScopedProfile::~ScopedProfile() {
     if (!m_previous.isEmpty())
         pointProfileAt(m_previous);
+}
+
+QString PdfText(const QString& path) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        return QString();
+    QProcess p;
+    p.start(tool, {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.waitForFinished(-1);
+    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 QByteArray ReadFile(const QString& path) {

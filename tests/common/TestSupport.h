@@ -29,6 +29,9 @@ private:
 QByteArray ReadFile(const QString& path);
 // Writes the bytes as the whole file; false when that fails.
 bool WriteFile(const QString& path, const QByteArray& bytes);
+// The text of a PDF file as pdftotext lays it out (pages end with a form feed); empty when the
+// tool is missing.
+QString PdfText(const QString& path);
 // The text as an SQL string literal.
 QString SqlLiteral(QString text);
 
