@@ -8,13 +8,32 @@
 #include "MessageBox.h"
 #include "Profile.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListView>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <unistd.h>
+
+namespace {
+// Runs body on the real file dialog that the next modal loop shows; a dialog the body leaves
+// open (a failed check) is cancelled so that the test goes on.
+template <class Body> void InFileDialog(Body body) {
+    QTimer::singleShot(0, [body] {
+        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        body(dlg);
+        if (dlg->isVisible())
+            dlg->reject();
+    });
+}
+} // namespace
 
 class TestLogWindow : public QObject {
     Q_OBJECT
@@ -36,6 +55,7 @@ private slots:
     void onlyTypingMarksModified();
     void readOnlyUnlessEditAllowed();
     void saveFailureKeepsPreviousFile();
+    void fileWithoutExtensionIsListedByOpen();
     void foreignTimerRunsNoDrain();
 };
 
@@ -328,6 +348,45 @@ void TestLogWindow::saveFailureKeepsPreviousFile() {
     }
     QVERIFY(boxes.count() >= 1);
     QVERIFY(boxes.lastText().startsWith("Failed to save document."));
+}
+
+void TestLogWindow::fileWithoutExtensionIsListedByOpen() {
+    ScopedProfile profile;
+    QTemporaryDir dir;
+    LogWindow log;
+    log.view.AppendMessage("traced");
+    // Save As adds no extension: the log is saved as "trace".
+    InFileDialog([&](QFileDialog* dlg) {
+        dlg->setDirectory(dir.path());
+        dlg->selectFile("trace");
+        static_cast<QDialog*>(dlg)->accept(); // as the dialog's own button does
+    });
+    QVERIFY(log.doc.DoSave(QString()));
+    QCOMPARE(ReadFile(dir.filePath("trace")), QByteArray("traced\r\n"));
+
+    // The Open dialog's list shows it, and it can be picked there.
+    QStringList listed;
+    InFileDialog([&](QFileDialog* dlg) {
+        dlg->setDirectory(dir.path());
+        auto* list = dlg->findChild<QListView*>("listView");
+        QVERIFY(list);
+        const auto names = [&] {
+            listed.clear();
+            for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            return listed;
+        };
+        QTRY_VERIFY(names().contains("trace"));
+        const QModelIndex item =
+            list->model()->index(int(listed.indexOf("trace")), 0, list->rootIndex());
+        list->selectionModel()->select(item, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+        static_cast<QDialog*>(dlg)->accept(); // as the dialog's own button does
+    });
+    const QString chosen = CFileDialogHook::GetOpenFileName(nullptr);
+    QVERIFY2(listed.contains("trace"), qPrintable(listed.join(", ")));
+    QCOMPARE(QFileInfo(chosen).canonicalFilePath(),
+             QFileInfo(dir.filePath("trace")).canonicalFilePath());
 }
 
 void TestLogWindow::foreignTimerRunsNoDrain() {
