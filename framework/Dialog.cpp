@@ -205,14 +205,13 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, QString& value) {
         return;
     }
     // Select the first entry that begins with the value, ignoring case; else show the text.
-    if (!value.isEmpty()) {
-        for (int i = 0; i < c->count(); ++i) {
-            if (c->itemText(i).startsWith(value, Qt::CaseInsensitive)) {
-                c->setCurrentIndex(i);
-                if (c->isEditable())
-                    c->setEditText(c->itemText(i));
-                return;
-            }
+    // Every entry begins with the empty string, so an empty value selects the first entry.
+    for (int i = 0; i < c->count(); ++i) {
+        if (c->itemText(i).startsWith(value, Qt::CaseInsensitive)) {
+            c->setCurrentIndex(i);
+            if (c->isEditable())
+                c->setEditText(c->itemText(i));
+            return;
         }
     }
     if (c->isEditable())
