@@ -63,7 +63,8 @@ template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
 
 // Pieces of one drain are put into the window together when the drain ends (or when this
 // much has gathered): the window is not repainted during a drain anyway, and one insertion
-// costs about as much as one piece.
+// costs about as much as one piece. Before an error box of the drain they go in at once: the
+// user reads what arrived before the failure while the box is open.
 constexpr qsizetype kMaxPendingChars = 256 * 1024;
 
 // The messages one piece of a drain takes before the window's events are handled.
@@ -225,7 +226,7 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
 }
 
 void CTidemarkView::ReceivePlain() {
-    COciCursor cursor;
+    COciCursor cursor([this] { FlushPending(); });
     std::int32_t length = 0;
     std::array<char, 2000> text{};
     short indicator = 0;
@@ -246,7 +247,7 @@ void CTidemarkView::ReceivePlain() {
 }
 
 void CTidemarkView::ReceiveTyped() {
-    COciCursor cursor;
+    COciCursor cursor([this] { FlushPending(); });
     std::int32_t type = 0;
     std::array<char, 30000> value{};
     short indicator = 0;

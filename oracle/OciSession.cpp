@@ -16,7 +16,8 @@ int OciLogon(const char* user, const char* password, const char* connect) {
     return 0;
 }
 
-COciCursor::COciCursor() : m_pCda(std::make_unique<Cda_Def>()) {
+COciCursor::COciCursor(std::function<void()> beforeReport)
+    : m_pCda(std::make_unique<Cda_Def>()), m_beforeReport(std::move(beforeReport)) {
     if (oopen(m_pCda.get(), &g_lda, nullptr, -1, -1, nullptr, -1) != 0)
         ReportError();
 }
@@ -45,5 +46,7 @@ BOOL COciCursor::Execute(BOOL reportErrors) {
 }
 
 void COciCursor::ReportError() {
+    if (m_beforeReport)
+        m_beforeReport();
     OciReportError(m_pCda.get());
 }
