@@ -1,7 +1,7 @@
 #include "OptionsDlg.h"
 
 #include "FrameWnd.h"
-#include "OciSession.h"
+#include "Logon.h"
 #include "PlsqlTexts.h"
 #include "WaitCursor.h"
 #include "WinApp.h"

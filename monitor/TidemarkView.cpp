@@ -1,6 +1,6 @@
 #include "TidemarkView.h"
 
-#include "OciSession.h"
+#include "Logon.h"
 #include "OptionsDlg.h"
 #include "PlsqlTexts.h"
 #include "Profile.h"

@@ -1,5 +1,5 @@
 #pragma once
-// What a driver gives the call layer. oci.cpp keeps the data areas and the function codes;
+// What a driver gives the call layer. CallLayer.cpp keeps the data areas and the function codes;
 // a driver only connects, runs statements with their binds, and phrases its errors.
 #include <memory>
 #include <string>

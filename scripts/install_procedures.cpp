@@ -3,7 +3,7 @@
 // Usage: TIDEMARK_PASSWORD=... tidemark-install-procedures <user> <connect string>
 // The password is read from the environment so that it never shows in a process list.
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 #include "PlsqlTexts.h"
 
 #include <QCoreApplication>

@@ -8,7 +8,7 @@
 #include "TidemarkView.h"
 
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "TidemarkView.h"
 
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 
 #include <QTest>
 

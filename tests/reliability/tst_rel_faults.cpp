@@ -10,7 +10,7 @@
 #include "TidemarkView.h"
 
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 
 #include <QFile>
 #include <QTemporaryDir>

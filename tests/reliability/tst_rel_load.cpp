@@ -7,7 +7,7 @@
 #include "TidemarkView.h"
 
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 
 #include <QHash>
 #include <QTest>

@@ -9,7 +9,7 @@
 #include "TidemarkView.h"
 
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 
 #include <QDirIterator>
 #include <QFile>

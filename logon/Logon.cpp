@@ -1,6 +1,6 @@
 // The process's one log-on and the cursor every database operation uses. Every failed call is
 // reported at once; the operation then goes on with its next step.
-#include "OciSession.h"
+#include "Logon.h"
 
 Lda_Def g_lda;
 unsigned char g_hda[256];

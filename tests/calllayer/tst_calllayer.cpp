@@ -1,10 +1,10 @@
 // The call layer without a server: the error report, the message texts, the cursor's behaviour
 // before any log-on, and the PostgreSQL driver's recognition of statements and connect strings.
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 #include "PlsqlTexts.h"
 #include "TestSupport.h"
-#include "pg/PgDriver.h"
+#include "drivers/postgres/PgDriver.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -249,4 +249,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocilayer.moc"
+#include "tst_calllayer.moc"

@@ -3,7 +3,7 @@
 // handle per cursor, prepared when the statement is executed and released right after, so that
 // the server sees each statement, and reports its errors, at execution as the deferred parse of
 // the old call set did.
-#include "../Oci.h"
+#include "Oci.h"
 #include "OciApi.h"
 
 #include <cctype>

@@ -1,5 +1,5 @@
 // Finding and loading the Oracle client library, and resolving the calls the driver makes.
-#include "../Oci.h"
+#include "Oci.h"
 #include "OciApi.h"
 
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // which OCI calls it makes with which arguments, and what it makes of their results.
 #include "Driver.h"
 #include "Oci.h"
-#include "OciSession.h"
+#include "Logon.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -620,4 +620,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocidriver.moc"
+#include "tst_oracleclient.moc"

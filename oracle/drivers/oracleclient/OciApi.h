@@ -3,7 +3,7 @@
 // description: handles are opaque pointers, the constants are the documented numbers. The client
 // library is loaded at run time, so nothing Oracle is needed to build or to run against
 // PostgreSQL.
-#include "../Driver.h"
+#include "Driver.h"
 
 #include <cstddef>
 #include <memory>

@@ -2,8 +2,8 @@
 // program sends is recognised and run as its SQL equivalent, with the pipe name passed as a
 // parameter; any other text goes to the server as it stands.
 #include "PgDriver.h"
-#include "../Driver.h"
-#include "../Oci.h"
+#include "Driver.h"
+#include "Oci.h"
 
 #include <libpq-fe.h>
 

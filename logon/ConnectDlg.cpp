@@ -1,6 +1,6 @@
 #include "ConnectDlg.h"
 
-#include "OciSession.h"
+#include "Logon.h"
 #include "Profile.h"
 #include "WaitCursor.h"
 

@@ -1,7 +1,7 @@
 // The call layer against the real server: log-on, error reports, and the pipe blocks run
 // through COciCursor exactly as the receiver and the Options command run them.
 #include "MessageBox.h"
-#include "OciSession.h"
+#include "Logon.h"
 #include "PlsqlTexts.h"
 #include "TestSupport.h"
 
@@ -423,4 +423,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocipostgres.moc"
+#include "tst_postgres.moc"
