@@ -375,6 +375,22 @@ QLabel* CDialog::AddStatic(int nID, const QString& text, int x, int y, int cx, i
     return AddControl(nID, l, x, y, cx, cy);
 }
 
+void CDialog::GrowControlsToText() {
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w))
+            continue;
+        const QSize need = w->sizeHint();
+        QRect r = w->geometry();
+        if (need.width() > r.width())
+            r.setWidth(need.width());
+        if (qobject_cast<QCheckBox*>(w) && need.height() > r.height()) {
+            r.translate(0, -(need.height() - r.height()) / 2);
+            r.setHeight(need.height());
+        }
+        w->setGeometry(r);
+    }
+}
+
 void CDialog::AddGroupBox(const QString& text, int x, int y, int cx, int cy) {
     auto* g = new QGroupBox(text, this);
     AddControl(-1, g, x, y, cx, cy);

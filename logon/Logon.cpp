@@ -2,6 +2,8 @@
 // reported at once; the operation then goes on with its next step.
 #include "Logon.h"
 
+#include "PlsqlTexts.h"
+
 Lda_Def g_lda;
 unsigned char g_hda[256];
 int g_bConnected;
@@ -49,4 +51,13 @@ void COciCursor::ReportError() {
     if (m_beforeReport)
         m_beforeReport();
     OciReportError(m_pCda.get());
+}
+
+void InstallSendingProcedures() {
+    COciCursor cursor;
+    for (const char* statement : {kCreateSendDebugMessage, kCreateSendTraceMessage,
+                                  kCreateSynonymSendDebugMessage, kCreateSynonymSendTraceMessage}) {
+        cursor.Parse(statement);
+        cursor.Execute(FALSE); // no report of the execution
+    }
 }

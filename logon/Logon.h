@@ -36,3 +36,8 @@ private:
     std::unique_ptr<Cda_Def> m_pCda;
     std::function<void()> m_beforeReport;
 };
+
+// Installs the two sending procedures and their public synonyms on a cursor of its own. Each
+// statement is sent whatever became of the one before (an existing synonym, missing
+// privileges); nothing is reported about their execution.
+void InstallSendingProcedures();

@@ -9,12 +9,12 @@
 //   destroys them.
 // * Binds. Execute receives each placeholder name once (names compare ignoring case): the call
 //   layer replaces a repeated bind of a name with the later one before it calls the driver.
-// * Error text. Error::message is the whole text that oerhms gives for the failure. It begins
-//   with "ORA-nnnnn: " (the code in five digits) exactly when the code is Oracle's number for
-//   the cause: every error of the layer's own (built with OwnError or Numbered below, never
-//   written by hand) and every error an Oracle server reports, which comes phrased so. A
-//   PostgreSQL server's error has a code derived from its SQLSTATE, which is no Oracle
-//   number: its message is the server's own text, without a prefix, ending with the SQLSTATE.
+// * Error text. Error::message is the whole text that oerhms gives for the failure. A text the
+//   program phrases itself (the layer's or a driver's) begins with "ORA-nnnnn: ", the code in
+//   five digits, and is built with OwnError or Numbered below, never written by hand. A
+//   server's own report is passed on as the server phrased it: Oracle's begins with its
+//   "ORA-nnnnn: " already; PostgreSQL's (and libpq's) has none, its code is derived from the
+//   SQLSTATE, and the message ends with that SQLSTATE.
 #include <memory>
 #include <string>
 #include <string_view>
