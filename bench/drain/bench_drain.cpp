@@ -112,10 +112,8 @@ double monitorRate(bool typed, const char* pipe) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ScopedProfile profile;
-    MessageBoxRecorder boxes;
-    if (!LogOnForBenchmark(boxes))
+    BenchmarkProcess process(argc, argv);
+    if (!process.LogOn())
         return 1;
     std::printf("%-6s %-14s %-14s %s\n", "mode", "monitor msg/s", "floor msg/s", "ratio");
     for (bool typed : {false, true}) {
@@ -126,6 +124,5 @@ int main(int argc, char** argv) {
                     floor > 0 ? monitor / floor : 0.0);
         std::fflush(stdout);
     }
-    ReportErrorBoxes(boxes);
-    return 0;
+    return process.Finish();
 }

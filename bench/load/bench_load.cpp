@@ -143,10 +143,8 @@ void run(int senders, int perSender, int frequency) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ScopedProfile profile;
-    MessageBoxRecorder boxes;
-    if (!LogOnForBenchmark(boxes))
+    BenchmarkProcess process(argc, argv);
+    if (!process.LogOn())
         return 1;
     std::printf("%7s %9s %9s %10s %9s %9s %9s %9s %9s  %s\n", "senders", "messages", "period ms",
                 "msg/s", "send p50", "send p99", "send max", "UI stall", "seconds", "result");
@@ -154,6 +152,5 @@ int main(int argc, char** argv) {
     run(8, 5000, 0);
     run(16, 2500, 0);
     run(8, 500, 1);
-    ReportErrorBoxes(boxes);
-    return 0;
+    return process.Finish();
 }
