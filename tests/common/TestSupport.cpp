@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "MessageBox.h"
 #include "Logon.h"
+#include "MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,8 +5,8 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
-#include "MessageBox.h"
 #include "Logon.h"
+#include "MessageBox.h"
 
 #include <QTest>
 

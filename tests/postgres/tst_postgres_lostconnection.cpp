@@ -1,7 +1,7 @@
 // The one log-on is lost (the server ends the backend): calls fail at once with a clear text,
 // nothing hangs, nothing crashes, and nothing reconnects.
-#include "MessageBox.h"
 #include "Logon.h"
+#include "MessageBox.h"
 #include "TestSupport.h"
 
 #include <QApplication>

@@ -9,8 +9,8 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
-#include "MessageBox.h"
 #include "Logon.h"
+#include "MessageBox.h"
 
 #include <QFile>
 #include <QTemporaryDir>
