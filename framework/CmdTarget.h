@@ -1,7 +1,7 @@
 #pragma once
 // Command routing: a command id travels the active view, its document, the frame and the
 // application; the first target whose OnCmdMsg takes it handles it.
-using UINT = unsigned int;
+#include "AfxTypes.h"
 
 class CCmdUI {
 public:

@@ -205,14 +205,13 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, QString& value) {
         return;
     }
     // Select the first entry that begins with the value, ignoring case; else show the text.
-    if (!value.isEmpty()) {
-        for (int i = 0; i < c->count(); ++i) {
-            if (c->itemText(i).startsWith(value, Qt::CaseInsensitive)) {
-                c->setCurrentIndex(i);
-                if (c->isEditable())
-                    c->setEditText(c->itemText(i));
-                return;
-            }
+    // Every entry begins with the empty string, so an empty value selects the first entry.
+    for (int i = 0; i < c->count(); ++i) {
+        if (c->itemText(i).startsWith(value, Qt::CaseInsensitive)) {
+            c->setCurrentIndex(i);
+            if (c->isEditable())
+                c->setEditText(c->itemText(i));
+            return;
         }
     }
     if (c->isEditable())
@@ -374,6 +373,22 @@ QLabel* CDialog::AddStatic(int nID, const QString& text, int x, int y, int cx, i
     l->setAlignment(align | Qt::AlignTop);
     l->setTextFormat(Qt::PlainText);
     return AddControl(nID, l, x, y, cx, cy);
+}
+
+void CDialog::GrowControlsToText() {
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w))
+            continue;
+        const QSize need = w->sizeHint();
+        QRect r = w->geometry();
+        if (need.width() > r.width())
+            r.setWidth(need.width());
+        if (qobject_cast<QCheckBox*>(w) && need.height() > r.height()) {
+            r.translate(0, -(need.height() - r.height()) / 2);
+            r.setHeight(need.height());
+        }
+        w->setGeometry(r);
+    }
 }
 
 void CDialog::AddGroupBox(const QString& text, int x, int y, int cx, int cy) {

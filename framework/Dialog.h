@@ -1,5 +1,6 @@
 #pragma once
 // Modal dialogs laid out from dialog-unit templates, with the data exchange the program uses.
+#include "AfxTypes.h"
 #include "MessageBox.h"
 
 #include <QDialog>
@@ -10,8 +11,6 @@ class CDialog;
 class QLabel;
 class QComboBox;
 class QSlider;
-
-using BOOL = int;
 
 // A control wrapper bound to a template control by DDX_Control. Subclassing keeps the widget
 // owned by the dialog; the wrapper only drives it.
@@ -111,6 +110,10 @@ protected:
     QLabel* AddStatic(int nID, const QString& text, int x, int y, int cx, int cy,
                       Qt::Alignment align = Qt::AlignLeft);
     void AddGroupBox(const QString& text, int x, int y, int cx, int cy);
+    // The template's sizes suit its own font; in another one each label and button grows to the
+    // right until its whole text fits, and a check box grows about its middle until its box
+    // fits.
+    void GrowControlsToText();
 
     void accept() override;
     void reject() override;

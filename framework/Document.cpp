@@ -139,6 +139,14 @@ bool CDocument::OnCmdMsg(UINT nID) {
 }
 
 namespace {
+// The one filter of both dialogs: every file, also one without an extension (a log saved as
+// "trace"). On Linux "*.*" would match only names with a dot.
+#ifdef Q_OS_WIN
+const QString kAllFiles = QStringLiteral("All Files (*.*)");
+#else
+const QString kAllFiles = QStringLiteral("All Files (*)");
+#endif
+
 FileDialogResponder& fileDialogResponder() {
     static FileDialogResponder r;
     return r;
@@ -152,13 +160,11 @@ void AfxSetFileDialogResponder(FileDialogResponder r) {
 QString CFileDialogHook::GetOpenFileName(QWidget* parent) {
     if (fileDialogResponder())
         return fileDialogResponder()(false, QString());
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
-                                        QStringLiteral("All Files (*.*)"));
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(), kAllFiles);
 }
 
 QString CFileDialogHook::GetSaveFileName(QWidget* parent, const QString& suggested) {
     if (fileDialogResponder())
         return fileDialogResponder()(true, suggested);
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), suggested,
-                                        QStringLiteral("All Files (*.*)"));
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), suggested, kAllFiles);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The framework's message box: button sets and results keep their platform values.
+#include "AfxTypes.h"
+
 #include <QString>
 #include <functional>
-
-using UINT = unsigned int;
 
 enum : UINT {
     MB_OK = 0x0,

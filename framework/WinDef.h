@@ -1,9 +1,10 @@
 #pragma once
 // The platform's small value types that controls and dialogs pass around: colours as 0x00BBGGRR
 // words and the show commands of a started program.
+#include "AfxTypes.h"
+
 #include <QColor>
 
-using BOOL = int;
 using COLORREF = unsigned int;
 
 constexpr COLORREF RGB(int r, int g, int b) {

@@ -1,8 +1,7 @@
 #include "OptionsDlg.h"
 
 #include "FrameWnd.h"
-#include "OciSession.h"
-#include "PlsqlTexts.h"
+#include "Logon.h"
 #include "WaitCursor.h"
 #include "WinApp.h"
 
@@ -16,8 +15,6 @@
 #include <limits>
 
 namespace {
-constexpr BOOL kNoErrorReports = 0;
-
 const char kPrivilegeNote[] =
     "NOTE: You must be connect as a user that is allowed to execute the pipe package!.\n"
     "Use 'grant execute on dbms_pipe to <user>' when logged in as administrator to do this.";
@@ -27,20 +24,6 @@ QWidget* defaultOwner(QWidget* pParent) {
         return pParent;
     CWinApp* app = AfxGetApp();
     return app ? app->GetMainWnd() : nullptr;
-}
-
-// The template's sizes suit its own font; in another one a control grows to the right until its
-// whole text fits, and a check box grows about its middle until its box fits.
-void growToText(QWidget* w) {
-    const QSize need = w->sizeHint();
-    QRect r = w->geometry();
-    if (need.width() > r.width())
-        r.setWidth(need.width());
-    if (qobject_cast<QCheckBox*>(w) && need.height() > r.height()) {
-        r.translate(0, -(need.height() - r.height()) / 2);
-        r.setHeight(need.height());
-    }
-    w->setGeometry(r);
 }
 
 // A multi-line button's caption: broken between words wherever the next word would run past
@@ -100,9 +83,7 @@ COptionsDlg::COptionsDlg(QWidget* pParent) : CDialog(defaultOwner(pParent)) {
                       this),
         20, 92, 195, 10);
 
-    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))
-            growToText(w);
+    GrowControlsToText();
 
     // Template order is tab order: the third check box on screen comes last.
     QWidget* order[] = {slider, lfFlag, autoUnpack, pipeName, ok, cancel, generate, allowEdit};
@@ -148,12 +129,5 @@ void COptionsDlg::OnHScroll() {
 void COptionsDlg::OnGenerateProcedures() {
     AfxMessageBox(QString::fromLatin1(kPrivilegeNote), MB_OK);
     CWaitCursor wait;
-    COciCursor cursor;
-    // Each statement is sent whatever became of the one before (an existing synonym, missing
-    // privileges); nothing is reported about their execution.
-    for (const char* statement : {kCreateSendDebugMessage, kCreateSendTraceMessage,
-                                  kCreateSynonymSendDebugMessage, kCreateSynonymSendTraceMessage}) {
-        cursor.Parse(statement);
-        cursor.Execute(kNoErrorReports);
-    }
+    InstallSendingProcedures();
 }

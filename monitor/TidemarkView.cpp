@@ -1,6 +1,6 @@
 #include "TidemarkView.h"
 
-#include "OciSession.h"
+#include "Logon.h"
 #include "OptionsDlg.h"
 #include "PlsqlTexts.h"
 #include "Profile.h"
@@ -63,40 +63,35 @@ template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
 
 // Pieces of one drain are put into the window together when the drain ends (or when this
 // much has gathered): the window is not repainted during a drain anyway, and one insertion
-// costs about as much as one piece.
+// costs about as much as one piece. Before an error box of the drain they go in at once: the
+// user reads what arrived before the failure while the box is open.
 constexpr qsizetype kMaxPendingChars = 256 * 1024;
 
 // The messages one piece of a drain takes before the window's events are handled.
 constexpr int kMessagesPerSlice = 100;
 } // namespace
 
-// Marks a drain in progress for the length of one scope and puts its text into the window at
-// the end (Finish), also when the drain is left by an exception. A failure while the text goes
-// in on the way out of an exception is swallowed, since a destructor must not throw; the
+// Leaves the drain idle, with its text in the window, when a piece is left by an exception. A
+// failure while the text goes in is swallowed there, since a destructor must not throw; the
 // text then stays pending for the next drain.
-class CTidemarkView::DrainScope {
+class CTidemarkView::DrainGuard {
 public:
-    explicit DrainScope(CTidemarkView& view) : m_view(view) { m_view.m_bDraining = true; }
-    ~DrainScope() {
-        m_view.m_bDraining = false;
-        if (m_bFinished)
+    explicit DrainGuard(CTidemarkView& view) : m_view(view) {}
+    ~DrainGuard() {
+        if (m_bDone)
             return;
         try {
-            m_view.FlushPending();
+            m_view.SetDrainState(DrainState::Idle);
         } catch (...) {
         }
     }
-    void Finish() {
-        m_view.m_bDraining = false;
-        m_bFinished = true;
-        m_view.FlushPending();
-    }
-    DrainScope(const DrainScope&) = delete;
-    DrainScope& operator=(const DrainScope&) = delete;
+    void Done() { m_bDone = true; }
+    DrainGuard(const DrainGuard&) = delete;
+    DrainGuard& operator=(const DrainGuard&) = delete;
 
 private:
     CTidemarkView& m_view;
-    bool m_bFinished = false;
+    bool m_bDone = false;
 };
 
 CTidemarkView::CTidemarkView() {
@@ -126,7 +121,7 @@ bool CTidemarkView::PreCreateWindow(CREATESTRUCT& cs) {
 
 void CTidemarkView::AppendMessage(const QString& text) {
     const QString piece = m_bLFFlag ? text + QStringLiteral("\r\n") : text;
-    if (m_bDraining) {
+    if (m_drainState == DrainState::Draining) {
         m_strPending += piece;
         if (m_strPending.size() >= kMaxPendingChars)
             FlushPending();
@@ -180,40 +175,53 @@ void CTidemarkView::OnTimer(int nIDEvent) {
 }
 
 void CTidemarkView::PollPipe() {
-    // While the next piece of a drain is asked for, a tick or Start leaves the pipe to it:
-    // each would otherwise start a chain of pieces of its own, and under a steady load the
-    // chains would multiply and the window freeze after all.
-    if (m_bDraining || m_bContinuationPending)
+    // While a drain runs (a tick through one of its error boxes) or its next piece is asked for,
+    // a tick or Start leaves the pipe to it: each would otherwise start a chain of pieces of its
+    // own, and under a steady load the chains would multiply and the window freeze after all.
+    if (m_drainState != DrainState::Idle)
         return;
-    m_nSliceMessages = 0;
-    m_bSliceFull = false;
-    {
-        DrainScope scope(*this);
-        if (m_bAutoUnpack)
-            ReceiveTyped();
-        else
-            ReceivePlain();
-        scope.Finish();
-    }
-    // Senders that keep the pipe full would hold the drain, and the window with it, for as
-    // long as they send: after a slice of messages the window's events are handled, then the
-    // drain goes on.
-    if (m_bSliceFull) {
-        m_bContinuationPending = true;
+    DrainPiece();
+}
+
+// One piece of a drain: at most kMessagesPerSlice messages.
+void CTidemarkView::DrainPiece() {
+    SetDrainState(DrainState::Draining);
+    DrainGuard guard(*this);
+    if (m_bAutoUnpack)
+        ReceiveTyped();
+    else
+        ReceivePlain();
+    guard.Done();
+    SetDrainState(m_nSliceMessages == kMessagesPerSlice ? DrainState::ContinuationPending
+                                                        : DrainState::Idle);
+}
+
+void CTidemarkView::SetDrainState(DrainState next) {
+    m_drainState = next;
+    switch (next) {
+    case DrainState::Draining:
+        m_nSliceMessages = 0;
+        break;
+    case DrainState::ContinuationPending:
+        // Senders that keep the pipe full would hold the drain, and the window with it, for as
+        // long as they send: the window's events are handled first, then the drain goes on.
         QTimer::singleShot(0, this, [this] {
-            m_bContinuationPending = false;
-            PollPipe();
+            if (m_drainState == DrainState::ContinuationPending)
+                DrainPiece();
         });
+        FlushPending();
+        break;
+    case DrainState::Idle:
+        FlushPending();
+        break;
     }
 }
 
 // Runs the receive block once; true when a message is now in the connection's buffer.
 bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
                                    short& indicator) {
-    if (m_nSliceMessages == kMessagesPerSlice) {
-        m_bSliceFull = true;
-        return false;
-    }
+    if (m_nSliceMessages == kMessagesPerSlice)
+        return false;        // the rest is for the next piece
     std::int32_t status = 1; // a receive that fails sets nothing: it must end the drain
     cursor.Parse(receive.constData());
     cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
@@ -225,7 +233,7 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
 }
 
 void CTidemarkView::ReceivePlain() {
-    COciCursor cursor;
+    COciCursor cursor([this] { FlushPending(); });
     std::int32_t length = 0;
     std::array<char, 2000> text{};
     short indicator = 0;
@@ -246,7 +254,7 @@ void CTidemarkView::ReceivePlain() {
 }
 
 void CTidemarkView::ReceiveTyped() {
-    COciCursor cursor;
+    COciCursor cursor([this] { FlushPending(); });
     std::int32_t type = 0;
     std::array<char, 30000> value{};
     short indicator = 0;

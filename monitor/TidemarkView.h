@@ -51,14 +51,21 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    class DrainScope;
+    // Where the drain stands; SetDrainState holds the rules of every change.
+    //   Idle: no drain runs; a tick or Start drains.
+    //   Draining: a piece of a drain runs; its text is gathered, and a tick that comes in
+    //     through one of its error boxes is passed over.
+    //   ContinuationPending: a piece ended with messages possibly still waiting; the next piece
+    //     runs once the window's events are handled, and ticks and Start leave the pipe to it.
+    enum class DrainState { Idle, Draining, ContinuationPending };
+    class DrainGuard;
+    void SetDrainState(DrainState next);
+    void DrainPiece();
     bool ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator);
     void ReceivePlain();
     void ReceiveTyped();
     void FlushPending();
-    bool m_bDraining = false;  // a tick during a drain's error box must not start another drain
-    int m_nSliceMessages = 0;  // messages taken in this piece of the drain
-    bool m_bSliceFull = false; // the piece ended with messages possibly still waiting
-    bool m_bContinuationPending = false; // the next piece is already asked for
-    QString m_strPending;                // pieces of the running drain not yet in the window
+    DrainState m_drainState = DrainState::Idle;
+    int m_nSliceMessages = 0; // messages taken in this piece of the drain
+    QString m_strPending;     // text of the running piece not yet in the window
 };

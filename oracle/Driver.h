@@ -1,8 +1,23 @@
 #pragma once
-// What a driver gives the call layer. oci.cpp keeps the data areas and the function codes;
+// What a driver gives the call layer. CallLayer.cpp keeps the data areas and the function codes;
 // a driver only connects, runs statements with their binds, and phrases its errors.
+//
+// The contract, which both drivers follow:
+// * Ownership. A cursor keeps alive whatever of its session it needs: it stays usable after
+//   the Session object that opened it is destroyed, and the connection ends when the session
+//   and its last cursor are gone. Nothing depends on the order in which a caller declares or
+//   destroys them.
+// * Binds. Execute receives each placeholder name once (names compare ignoring case): the call
+//   layer replaces a repeated bind of a name with the later one before it calls the driver.
+// * Error text. Error::message is the whole text that oerhms gives for the failure. A text the
+//   program phrases itself (the layer's or a driver's) begins with "ORA-nnnnn: ", the code in
+//   five digits, and is built with OwnError or Numbered below, never written by hand. A
+//   server's own report is passed on as the server phrased it: Oracle's begins with its
+//   "ORA-nnnnn: " already; PostgreSQL's (and libpq's) has none, its code is derived from the
+//   SQLSTATE, and the message ends with that SQLSTATE.
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ocidrv {
@@ -22,13 +37,23 @@ struct Error {
     std::string message;
 };
 
+// The layer's own text for one of its return codes (the OCI_RC_* of Oci.h), or null.
+const char* OwnErrorText(int code);
+// code and "ORA-nnnnn: " followed by text.
+Error Numbered(int code, std::string_view text);
+// code and its own text, with detail (which brings its own separator) after it.
+Error OwnError(int code, std::string_view detail = {});
+
+// Placeholder names compare ignoring case, as the server compares them.
+bool SameName(std::string_view a, std::string_view b);
+
 class Cursor {
 public:
     virtual ~Cursor() = default;
     // Remembers the statement; parsing is deferred, errors come from execute.
     virtual bool Parse(const std::string& statement, Error& error) = 0;
-    // Runs the last parsed statement. On success the OUT values are in the bound buffers; on
-    // failure no bound buffer or indicator is written.
+    // Runs the last parsed statement with binds of distinct names. On success the OUT values
+    // are in the bound buffers; on failure no bound buffer or indicator is written.
     virtual bool Execute(const std::vector<Bind>& binds, Error& error) = 0;
     virtual bool Close(Error& error) = 0;
 };
@@ -36,6 +61,7 @@ public:
 class Session {
 public:
     virtual ~Session() = default;
+    // The cursor shares ownership of the connection: it may outlive this object.
     virtual std::unique_ptr<Cursor> OpenCursor(Error& error) = 0;
 };
 

@@ -2,9 +2,8 @@
 // Generate Procedures does, for the demo database of `make run`.
 // Usage: TIDEMARK_PASSWORD=... tidemark-install-procedures <user> <connect string>
 // The password is read from the environment so that it never shows in a process list.
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
-#include "PlsqlTexts.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -25,11 +24,6 @@ int main(int argc, char** argv) {
     });
     if (!OciLogon(argv[1], password, argv[2]))
         return 1;
-    COciCursor cursor;
-    for (const char* statement : {kCreateSendDebugMessage, kCreateSendTraceMessage,
-                                  kCreateSynonymSendDebugMessage, kCreateSynonymSendTraceMessage}) {
-        cursor.Parse(statement);
-        cursor.Execute(FALSE); // a synonym that exists already is no failure
-    }
+    InstallSendingProcedures(); // a synonym that exists already is no failure
     return 0;
 }

@@ -1,11 +1,12 @@
 // Drain throughput: messages per second that the monitor takes off a pipe that a second
 // session keeps full, in plain and typed mode, against the floor of a bare libpq loop that
 // issues the same statements per message on one connection.
+#include "BenchSupport.h"
 #include "TestSupport.h"
 #include "TidemarkView.h"
 
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -111,18 +112,9 @@ double monitorRate(bool typed, const char* pipe) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ScopedProfile profile;
-    QString why;
-    if (!TestDatabase::available(&why)) {
-        std::fprintf(stderr, "%s\n", qPrintable(why));
+    BenchmarkProcess process(argc, argv);
+    if (!process.LogOn())
         return 1;
-    }
-    MessageBoxRecorder boxes;
-    if (!LogonToTestDatabase()) {
-        std::fprintf(stderr, "log-on failed: %s\n", qPrintable(boxes.lastText()));
-        return 1;
-    }
     std::printf("%-6s %-14s %-14s %s\n", "mode", "monitor msg/s", "floor msg/s", "ratio");
     for (bool typed : {false, true}) {
         const char* pipe = typed ? "bench_typed" : "bench_plain";
@@ -132,8 +124,5 @@ int main(int argc, char** argv) {
                     floor > 0 ? monitor / floor : 0.0);
         std::fflush(stdout);
     }
-    if (boxes.count() > 0)
-        std::printf("error boxes during the run: %d, first: %s\n", boxes.count(),
-                    qPrintable(boxes.shown().first().text));
-    return 0;
+    return process.Finish();
 }

@@ -2,13 +2,14 @@
 // takes them, while the monitor polls on its timer. Prints the throughput, how long the
 // senders' sends took (the longest is the longest wait on a full pipe) against the polling
 // period, and whether every message arrived once and in order.
+#include "BenchSupport.h"
 #include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -142,26 +143,14 @@ void run(int senders, int perSender, int frequency) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ScopedProfile profile;
-    QString why;
-    if (!TestDatabase::available(&why)) {
-        std::fprintf(stderr, "%s\n", qPrintable(why));
+    BenchmarkProcess process(argc, argv);
+    if (!process.LogOn())
         return 1;
-    }
-    MessageBoxRecorder boxes;
-    if (!LogonToTestDatabase()) {
-        std::fprintf(stderr, "log-on failed: %s\n", qPrintable(boxes.lastText()));
-        return 1;
-    }
     std::printf("%7s %9s %9s %10s %9s %9s %9s %9s %9s  %s\n", "senders", "messages", "period ms",
                 "msg/s", "send p50", "send p99", "send max", "UI stall", "seconds", "result");
     std::printf("%7s %9s %9s %10s %9s %9s %9s %9s\n", "", "each", "", "", "ms", "ms", "ms", "ms");
     run(8, 5000, 0);
     run(16, 2500, 0);
     run(8, 500, 1);
-    if (boxes.count() > 0)
-        std::printf("error boxes during the run: %d, first: %s\n", boxes.count(),
-                    qPrintable(boxes.shown().first().text));
-    return 0;
+    return process.Finish();
 }

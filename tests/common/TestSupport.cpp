@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -33,6 +33,7 @@ private slots:
     void tooLongConnectStringIsRefused();
     void editsTakeAtMostThirtyCharacters();
     void typedPrefixIsReplacedByListEntry();
+    void emptyConnectStringShowsFirstEntry();
     void waitCursorCoversTheAttempt();
 
 private:
@@ -238,6 +239,7 @@ void TestConnectDialog::typedPrefixIsReplacedByListEntry() {
     TestConnectDlg dlg;
     const int result = RunModal(dlg, [&] {
         QTest::keyClicks(dlg.user(), "u");
+        dlg.connect()->lineEdit()->clear(); // it opens with the list's first entry
         QTest::keyClicks(dlg.connect()->lineEdit(), "PG:127");
         dlg.connectButton()->click();
         QCOMPARE(boxes.count(), 1);
@@ -261,6 +263,26 @@ void TestConnectDialog::typedPrefixIsReplacedByListEntry() {
     // Failed attempts never touch the remembered log-on.
     QVERIFY(GetProfileString("Connect", "Usr").isNull());
     QVERIFY(GetProfileString("Connect", "Srv").isNull());
+}
+
+void TestConnectDialog::emptyConnectStringShowsFirstEntry() {
+    // Every entry begins with the empty string: with a list but no "Srv", the first entry of the
+    // sorted list is shown, on opening and again at the exchange when Connect is pressed.
+    MessageBoxRecorder boxes;
+    StoreServers({"Zulu", kUnreachable, "alpha"});
+    TestConnectDlg dlg;
+    QVERIFY(dlg.m_strConnect.isEmpty());
+    const int result = RunModal(dlg, [&] {
+        QCOMPARE(dlg.connect()->currentText(), QStringLiteral("alpha"));
+        QCOMPARE(dlg.connect()->currentIndex(), 0);
+        dlg.connect()->setEditText(QString());
+        dlg.connectButton()->click();
+        QCOMPARE(boxes.count(), 1); // the log-on with the empty text failed
+        QCOMPARE(dlg.status(2), QStringLiteral("@"));
+        QCOMPARE(dlg.connect()->currentText(), QStringLiteral("alpha"));
+        dlg.cancelButton()->click();
+    });
+    QCOMPARE(result, 0);
 }
 
 void TestConnectDialog::waitCursorCoversTheAttempt() {

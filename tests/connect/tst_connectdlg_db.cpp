@@ -1,7 +1,7 @@
 // The Connect dialog logging on to the test database.
 #include "ConnectTest.h"
 #include "DialogTest.h"
-#include "OciSession.h"
+#include "Logon.h"
 #include "TestSupport.h"
 
 #include <QFile>

@@ -13,12 +13,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListView>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <Qsci/qsciprinter.h>
 #include <unistd.h>
 
@@ -26,6 +30,18 @@ namespace {
 // A literal's bytes, NULs included.
 template <std::size_t N> QByteArray Bytes(const char (&text)[N]) {
     return QByteArray(text, qsizetype(N - 1));
+}
+
+// Runs body on the real file dialog that the next modal loop shows; a dialog the body leaves
+// open (a failed check) is cancelled so that the test goes on.
+template <class Body> void InFileDialog(Body body) {
+    QTimer::singleShot(0, [body] {
+        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        body(dlg);
+        if (dlg->isVisible())
+            dlg->reject();
+    });
 }
 } // namespace
 
@@ -51,6 +67,7 @@ private slots:
     void printsEveryPageToPdf();
     void readOnlyUnlessEditAllowed();
     void saveFailureKeepsPreviousFile();
+    void fileWithoutExtensionIsListedByOpen();
     void foreignTimerRunsNoDrain();
 };
 
@@ -479,6 +496,45 @@ void TestLogWindow::saveFailureKeepsPreviousFile() {
     }
     QVERIFY(boxes.count() >= 1);
     QVERIFY(boxes.lastText().startsWith("Failed to save document."));
+}
+
+void TestLogWindow::fileWithoutExtensionIsListedByOpen() {
+    ScopedProfile profile;
+    QTemporaryDir dir;
+    LogWindow log;
+    log.view.AppendMessage("traced");
+    // Save As adds no extension: the log is saved as "trace".
+    InFileDialog([&](QFileDialog* dlg) {
+        dlg->setDirectory(dir.path());
+        dlg->selectFile("trace");
+        static_cast<QDialog*>(dlg)->accept(); // as the dialog's own button does
+    });
+    QVERIFY(log.doc.DoSave(QString()));
+    QCOMPARE(ReadFile(dir.filePath("trace")), QByteArray("traced\r\n"));
+
+    // The Open dialog's list shows it, and it can be picked there.
+    QStringList listed;
+    InFileDialog([&](QFileDialog* dlg) {
+        dlg->setDirectory(dir.path());
+        auto* list = dlg->findChild<QListView*>("listView");
+        QVERIFY(list);
+        const auto names = [&] {
+            listed.clear();
+            for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            return listed;
+        };
+        QTRY_VERIFY(names().contains("trace"));
+        const QModelIndex item =
+            list->model()->index(int(listed.indexOf("trace")), 0, list->rootIndex());
+        list->selectionModel()->select(item, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+        static_cast<QDialog*>(dlg)->accept(); // as the dialog's own button does
+    });
+    const QString chosen = CFileDialogHook::GetOpenFileName(nullptr);
+    QVERIFY2(listed.contains("trace"), qPrintable(listed.join(", ")));
+    QCOMPARE(QFileInfo(chosen).canonicalFilePath(),
+             QFileInfo(dir.filePath("trace")).canonicalFilePath());
 }
 
 void TestLogWindow::foreignTimerRunsNoDrain() {

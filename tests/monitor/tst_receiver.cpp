@@ -5,8 +5,8 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <QTest>
 
@@ -52,6 +52,7 @@ private slots:
     void modeAndPipeChangesTakeEffectAtNextDrain();
     void pipeNameIsAlwaysOneLiteral();
     void tickDuringErrorBoxStartsNoSecondDrain();
+    void errorBoxShowsWhatTheDrainReceivedBefore();
 };
 
 void TestReceiver::initTestCase() {
@@ -258,6 +259,25 @@ void TestReceiver::tickDuringErrorBoxStartsNoSecondDrain() {
     QVERIFY(!logChangedInsideBox);
     QVERIFY(m.log().endsWith("second\r\n"));
     QCOMPARE(m.log().count("second"), 1);
+}
+
+void TestReceiver::errorBoxShowsWhatTheDrainReceivedBefore() {
+    LogWindow m("shown_before");
+    QVERIFY(m_sender->sendDebug("one", "shown_before"));
+    QVERIFY(m_sender->sendDebug("two", "shown_before"));
+    QVERIFY(sendItems(*m_sender, "shown_before", {"'no length'::text"}));
+    QVERIFY(m_sender->sendDebug("three", "shown_before"));
+    QList<QByteArray> logWhileShown;
+    AfxSetMessageBoxResponder([&](const QString&, UINT) {
+        logWhileShown << m.log();
+        return int(IDIGNORE);
+    });
+    m.view.PollPipe();
+    AfxSetMessageBoxResponder({});
+    QVERIFY(!logWhileShown.isEmpty());
+    QCOMPARE(logWhileShown.first(), QByteArray("one\r\ntwo\r\n"));
+    // The text of the broken message is still taken after the failed length.
+    QCOMPARE(m.log(), QByteArray("one\r\ntwo\r\nno length\r\nthree\r\n"));
 }
 
 QTEST_MAIN(TestReceiver)

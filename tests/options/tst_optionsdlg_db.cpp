@@ -1,6 +1,8 @@
-// Generate Procedures against the test database.
+// Generate Procedures against the test database, and the Options command confirmed with OK.
 #include "DialogTest.h"
+#include "LogWindow.h"
 #include "OptionsTest.h"
+#include "Profile.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -23,6 +25,7 @@ class TestGenerateProcedures : public QObject {
 private slots:
     void initTestCase();
     void installsProceduresTwiceWithoutErrors();
+    void okThroughTheViewTakesTheFiveValues();
 };
 
 void TestGenerateProcedures::initTestCase() {
@@ -88,6 +91,58 @@ void TestGenerateProcedures::installsProceduresTwiceWithoutErrors() {
     QCOMPARE(db.scalar("SELECT dbms_pipe.receive_message('tst_optionsdlg', 0)"), "0");
     QCOMPARE(db.scalar("SELECT dbms_pipe.unpack_message_number()"), "5");
     QCOMPARE(db.scalar("SELECT dbms_pipe.unpack_message_text()"), "hello");
+}
+
+void TestGenerateProcedures::okThroughTheViewTakesTheFiveValues() {
+    PipeSender db;
+    QVERIFY2(db.ok(), qPrintable(db.error()));
+    MessageBoxRecorder boxes;
+    LogWindow m("options_a"); // on a profile of its own, with nothing stored yet
+    QVERIFY(!m.view.isReadOnly());
+    QVERIFY(db.sendDebug("left in a", "options_a"));
+    QVERIFY(db.sendDebug("for b", "options_b"));
+
+    // The dialog that the command shows: another pipe, typed items, no editing, the shortest
+    // period; the line-feed flag stays as it was.
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        qobject_cast<QLineEdit*>(dlg->GetDlgItem(COptionsDlg::IDC_PIPENAME))->setText("options_b");
+        qobject_cast<QCheckBox*>(dlg->GetDlgItem(COptionsDlg::IDC_AUTOUNPACK))->click();
+        qobject_cast<QCheckBox*>(dlg->GetDlgItem(COptionsDlg::IDC_ALLOWEDIT))->click();
+        qobject_cast<QSlider*>(dlg->GetDlgItem(COptionsDlg::IDC_TIMERSLIDER))->setValue(0);
+        qobject_cast<QPushButton*>(dlg->GetDlgItem(IDOK))->click();
+    });
+    m.view.OnOptions();
+    QCOMPARE(boxes.count(), 0);
+
+    // The drain that OK ran already used the new pipe and mode; the old pipe keeps its message.
+    QCOMPARE(m.log(), QByteArray("MESSAGE:\r\nNUMBER:\t'5'\r\nVARCHAR2:\t'for b'\r\n\r\n"));
+    QCOMPARE(db.scalar("SELECT count(*) FROM dbms_pipe.db_pipes WHERE name = 'options_a' AND "
+                       "items > 0"),
+             QStringLiteral("1"));
+
+    // All five values are written, the unchanged one too.
+    QCOMPARE(GetProfileInt("Options", "LF Flag", -1), 1);
+    QCOMPARE(GetProfileInt("Options", "Auto Unpack", -1), 1);
+    QCOMPARE(GetProfileInt("Options", "Allow Edit", -1), 0);
+    QCOMPARE(GetProfileInt("Options", "Timer Frequency", -1), 0);
+    QCOMPARE(GetProfileString("Options", "Pipe Name"), QStringLiteral("options_b"));
+
+    // Polling runs: a message sent now arrives on a tick.
+    QVERIFY(m.view.m_nTimerId != 0);
+    QVERIFY(db.sendDebug("ticked", "options_b"));
+    QTRY_VERIFY(m.log().endsWith("VARCHAR2:\t'ticked'\r\n\r\n"));
+
+    // Allow Edit takes effect at the next start only.
+    QVERIFY(!m.view.isReadOnly());
+    CTidemarkView next;
+    QVERIFY(next.Create(nullptr));
+    QVERIFY(next.isReadOnly());
+    QCOMPARE(boxes.count(), 0);
+    m.view.OnPurgePipe();
+    m.view.m_strPipeName = "options_a";
+    m.view.OnPurgePipe();
 }
 
 QTEST_MAIN(TestGenerateProcedures)

@@ -10,7 +10,7 @@
 #include "LogWindow.h"
 #include "TestSupport.h"
 
-#include "OciSession.h"
+#include "Logon.h"
 #include "PlsqlTexts.h"
 
 #include <QApplication>

@@ -9,14 +9,15 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <stdexcept>
 
 namespace {
 QString scalar(PGconn* c, const QString& sql) {
@@ -183,6 +184,45 @@ private slots:
         MessageBoxRecorder saving;
         QVERIFY(m.doc.OnSaveDocument(dir.filePath("after-kill.log")));
         QCOMPARE(ReadFile(dir.filePath("after-kill.log")), QByteArray("one\r\ntwo\r\n"));
+    }
+
+    void typedBlockFailsInTheMiddleOfAMessage() {
+        // The second item of a message cannot be taken (its text does not fit the item buffer)
+        // and the session ends while that report is open. The message ends there: a stale item
+        // type would send the drain round the item loop for as long as the session is gone.
+        QVERIFY2(logon(), "log-on to the private server");
+        LogWindow m("ended_typed", true);
+        QVERIFY(m_server->admin([](PGconn* c) {
+            return scalar(c, "SELECT dbms_pipe.pack_message('first'::text); "
+                             "SELECT dbms_pipe.pack_message(power(10::numeric, 40000)); "
+                             "SELECT dbms_pipe.pack_message('third'::text); "
+                             "SELECT dbms_pipe.send_message('ended_typed', 5)") == "0";
+        }));
+        QStringList texts;
+        bool killed = false;
+        bool looped = false;
+        AfxSetMessageBoxResponder([&](const QString& text, UINT) {
+            texts << text;
+            if (!killed)
+                killed = m_server->admin(terminateTheProgramsSession);
+            if (texts.size() == 20 && !looped) {
+                looped = true;
+                throw std::runtime_error("the drain does not end"); // leaves the loop once
+            }
+            return int(IDIGNORE);
+        });
+        try {
+            m.view.PollPipe();
+        } catch (const std::runtime_error&) {
+        }
+        AfxSetMessageBoxResponder({});
+        QVERIFY(killed);
+        QVERIFY2(!looped, qPrintable(texts.mid(0, 4).join("\n--\n")));
+        // The item's report, then the next receive finds the session gone and ends the drain.
+        QCOMPARE(texts.size(), 2);
+        QVERIFY2(texts[0].contains("ORA-06502"), qPrintable(texts[0]));
+        QVERIFY2(texts[1].contains("ORA-0311"), qPrintable(texts[1]));
+        QCOMPARE(m.log(), QByteArray("MESSAGE:\r\nVARCHAR2:\t'first'\r\n\r\n"));
     }
 
     void serverFrozenInTheMiddleOfADrain() {

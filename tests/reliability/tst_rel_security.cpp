@@ -8,8 +8,8 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,10 +1,11 @@
 // The call layer without a server: the error report, the message texts, the cursor's behaviour
 // before any log-on, and the PostgreSQL driver's recognition of statements and connect strings.
+#include "Driver.h"
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 #include "PlsqlTexts.h"
 #include "TestSupport.h"
-#include "pg/PgDriver.h"
+#include "drivers/postgres/PgDriver.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -140,6 +141,34 @@ private slots:
         QCOMPARE(small[0], 'y');
     }
 
+    // One rule for the "ORA-nnnnn: " prefix of the layer's own texts: the code in five digits,
+    // written in one place, and oerhms gives the same text.
+    void ownErrorTextsCarryTheirNumber() {
+        for (int code :
+             {0, int(OCI_RC_INVALID_CURSOR), int(OCI_RC_NO_STATEMENT), int(OCI_RC_NOT_ALL_BOUND),
+              int(OCI_RC_NOT_LOGGED_ON), int(OCI_RC_LOGON_DENIED), int(OCI_RC_BAD_VARIABLE),
+              int(OCI_RC_INT_OVERFLOW), int(OCI_RC_INVALID_NUMBER), int(OCI_RC_PROTOCOL_ERROR),
+              int(OCI_RC_LOST_CONNECTION), int(OCI_RC_NOT_CONNECTED), int(OCI_RC_BAD_DATATYPE),
+              int(OCI_RC_VALUE_ERROR), int(OCI_RC_CONNECT_FAILED), int(OCI_RC_NO_DRIVER),
+              int(OCI_RC_LIBRARY_MISSING)}) {
+            const char* own = ocidrv::OwnErrorText(code);
+            QVERIFY2(own, qPrintable(QString::number(code)));
+            const ocidrv::Error error = ocidrv::OwnError(code);
+            QCOMPARE(error.code, code);
+            const QString expected =
+                QStringLiteral("ORA-%1: ").arg(code, 5, 10, QLatin1Char('0')) + own;
+            QCOMPARE(QString::fromStdString(error.message), expected);
+            char buf[512];
+            oerhms(nullptr, code, buf, sizeof buf);
+            QCOMPARE(QString::fromUtf8(buf), expected);
+        }
+        QCOMPARE(ocidrv::OwnError(OCI_RC_NOT_ALL_BOUND, " (:x)").message,
+                 std::string("ORA-01008: not all variables bound (:x)"));
+        QCOMPARE(ocidrv::Numbered(42, "text").message, std::string("ORA-00042: text"));
+        QCOMPARE(ocidrv::OwnError(4242).message,
+                 std::string("ORA-04242: no message text is known for this code"));
+    }
+
     void failedLogonWithUnknownConnectString() {
         MessageBoxRecorder boxes;
         QCOMPARE(OciLogon("scott", "tiger", "pg:host:notaport/db"), 0);
@@ -249,4 +278,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocilayer.moc"
+#include "tst_calllayer.moc"

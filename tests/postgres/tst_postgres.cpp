@@ -1,7 +1,8 @@
 // The call layer against the real server: log-on, error reports, and the pipe blocks run
 // through COciCursor exactly as the receiver and the Options command run them.
+#include "Driver.h"
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 #include "PlsqlTexts.h"
 #include "TestSupport.h"
 
@@ -143,6 +144,31 @@ private slots:
                      text.contains("relation \"no_such_table_anywhere\" does not exist") &&
                      text.contains("42P01"),
                  qPrintable(text));
+    }
+
+    // The driver's cursor keeps its connection: it works after the session object is gone.
+    // A server's own error comes without an "ORA-nnnnn: " prefix and ends with its SQLSTATE.
+    void cursorOutlivesSession() {
+        ocidrv::Error error;
+        std::unique_ptr<ocidrv::Session> session = ocidrv::Connect(
+            TestDatabase::user(), TestDatabase::password(), TestDatabase::connectString(), error);
+        QVERIFY2(session, error.message.c_str());
+        std::unique_ptr<ocidrv::Cursor> cursor = session->OpenCursor(error);
+        QVERIFY(cursor);
+        session.reset();
+        std::int32_t status = -1;
+        short indicator = 0;
+        QVERIFY(
+            cursor->Parse("begin :sta := dbms_pipe.receive_message('outlived', 0); end;", error));
+        QVERIFY2(cursor->Execute({{":sta", &status, sizeof status, SQLT_INT, &indicator}}, error),
+                 error.message.c_str());
+        QCOMPARE(status, 1);
+        QVERIFY(cursor->Parse("select * from no_such_table_anywhere", error));
+        QVERIFY(!cursor->Execute({}, error));
+        QVERIFY2(!QString::fromStdString(error.message).startsWith("ORA-") &&
+                     QString::fromStdString(error.message).endsWith("SQLSTATE 42P01"),
+                 error.message.c_str());
+        QVERIFY(cursor->Close(error));
     }
 
     void sameCauseSameCode() {
@@ -423,4 +449,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocipostgres.moc"
+#include "tst_postgres.moc"

@@ -1,11 +1,13 @@
 // The Oracle driver against a stand-in client library (FakeClient.cpp): which library it loads,
 // which OCI calls it makes with which arguments, and what it makes of their results.
 #include "Driver.h"
+#include "Logon.h"
 #include "Oci.h"
-#include "OciSession.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -81,11 +83,13 @@ std::unique_ptr<Session> LogOn(Error& error) {
 
 // Runs this test program again as a child that logs on with the given environment changes and
 // prints the outcome; returns its output.
-QString RunChild(const QString& libraryPath, int* exitCode) {
+QString RunChild(const QString& libraryPath, int* exitCode, const QString& oracleHome = {}) {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("TIDEMARK_OCI_LIBRARY"));
     env.remove(QStringLiteral("ORACLE_HOME"));
+    if (!oracleHome.isEmpty())
+        env.insert(QStringLiteral("ORACLE_HOME"), oracleHome);
     env.insert(QStringLiteral("LD_LIBRARY_PATH"), libraryPath);
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
@@ -311,24 +315,36 @@ private slots:
     }
 
     // A placeholder bound twice (as a caller that binds again before executing does) keeps the
-    // last binding only, whose variable receives the value.
+    // last binding only, whose variable receives the value: the call layer hands the driver
+    // each name once.
     void rebindKeepsLastBinding() {
-        Error error;
-        std::unique_ptr<Session> session = LogOn(error);
-        std::unique_ptr<Cursor> cursor = session->OpenCursor(error);
-        QVERIFY(cursor->Parse("begin :v := 8; end;", error));
+        Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        QCOMPARE(oparse(&cda, "begin :v := 8; end;", -1, 1, 2), 0);
         int first = 1;
         int second = 2;
+        QCOMPARE(
+            obndrv(&cda, ":v", -1, &first, sizeof first, SQLT_INT, -1, nullptr, nullptr, -1, -1),
+            0);
+        QCOMPARE(
+            obndrv(&cda, ":V", -1, &second, sizeof second, SQLT_INT, -1, nullptr, nullptr, -1, -1),
+            0);
         m_fake.setOut(":v", "8");
         m_fake.take();
-        QVERIFY(cursor->Execute({{":v", &first, sizeof first, SQLT_INT, nullptr},
-                                 {":V", &second, sizeof second, SQLT_INT, nullptr}},
-                                error));
+        QCOMPARE(oexec(&cda), 0);
         const QStringList calls = m_fake.take();
         QCOMPARE(calls.filter("OCIBindByName").size(), 1);
         QVERIFY(calls.filter("OCIBindByName")[0].contains("name=:V "));
         QCOMPARE(first, 1);
         QCOMPARE(second, 8);
+        QCOMPARE(oclose(&cda), 0);
+        // A failed log-on on the same area gives the session up: nothing is left behind.
+        m_fake.fail("OCILogon2", kOciError, 1017, "ORA-01017: invalid username/password");
+        QVERIFY(olog(&lda, hda, "scott", -1, "wrong", -1, "dbhost:1521/orcl", -1, 0) != 0);
+        QCOMPARE(m_fake.liveHandles(), 0);
     }
 
     // Statements reach the server as written, except the terminating semicolon of a plain SQL
@@ -509,6 +525,19 @@ private slots:
                  qPrintable(output));
     }
 
+    // A full client keeps its library in $ORACLE_HOME/lib: found there without the loader's path.
+    void searchLooksInOracleHome() {
+        QTemporaryDir home, empty;
+        QVERIFY(QDir(home.path()).mkdir("lib"));
+        QVERIFY(QFile::link(QStringLiteral(FAKE_CLIENT), home.filePath("lib/libclntsh.so.19.1")));
+        int exitCode = -1;
+        const QString output = RunChild(empty.path(), &exitCode, home.path());
+        QVERIFY2(exitCode == 0, qPrintable(output));
+        QVERIFY2(output.contains("OCILogon2 env=env1 err=err2 user=scott password=tiger db=orcl "
+                                 "mode=0"),
+                 qPrintable(output));
+    }
+
     void searchWithoutLibraryExplainsRemedy() {
         QTemporaryDir empty;
         int exitCode = -1;
@@ -620,4 +649,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocidriver.moc"
+#include "tst_oracleclient.moc"

@@ -3,7 +3,7 @@
 // handle per cursor, prepared when the statement is executed and released right after, so that
 // the server sees each statement, and reports its errors, at execution as the deferred parse of
 // the old call set did.
-#include "../Oci.h"
+#include "Oci.h"
 #include "OciApi.h"
 
 #include <cctype>
@@ -19,13 +19,6 @@ using namespace oci;
 
 bool Succeeded(sword status) {
     return status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO;
-}
-
-std::string OraPrefix(int code) {
-    std::string digits = std::to_string(code);
-    if (digits.size() < 5)
-        digits.insert(0, 5 - digits.size(), '0');
-    return "ORA-" + digits + ": ";
 }
 
 const OraText* Text(const std::string& text) {
@@ -46,13 +39,12 @@ void ReadError(const Api& api, void* handle, ub4 handleType, sword status, const
         std::string message(reinterpret_cast<const char*>(text.data()));
         while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
             message.pop_back();
-        error.code = code;
-        error.message = message.empty() ? OraPrefix(code) + "(no message text)" : message;
+        // Oracle's own text comes with its number in front; only a missing one is phrased here.
+        error = message.empty() ? Numbered(code, "(no message text)") : Error{code, message};
         return;
     }
-    error.code = fallbackCode;
-    error.message = OraPrefix(fallbackCode) + call + " failed with status " +
-                    std::to_string(status) + " and left no error record";
+    error = Numbered(fallbackCode, call + std::string(" failed with status ") +
+                                       std::to_string(status) + " and left no error record");
 }
 
 // The log-on: its handles live as long as the session or any of its cursors.
@@ -110,11 +102,12 @@ std::shared_ptr<Connection> Connection::LogOn(const std::string& user, const std
             ReadError(oci, connection->m_env, OCI_HTYPE_ENV, created, "OCIEnvNlsCreate",
                       OCI_RC_LIBRARY_MISSING, error);
         } else {
-            error.code = OCI_RC_LIBRARY_MISSING;
-            error.message = OraPrefix(error.code) + "the Oracle client library " + library->path() +
-                            " could not create its environment (status " + std::to_string(created) +
-                            "); check the installation of the client and the ORACLE_HOME and "
-                            "NLS_LANG variables.";
+            error = Numbered(OCI_RC_LIBRARY_MISSING,
+                             "the Oracle client library " + library->path() +
+                                 " could not create its environment (status " +
+                                 std::to_string(created) +
+                                 "); check the installation of the client and the ORACLE_HOME and "
+                                 "NLS_LANG variables.");
         }
         return nullptr;
     }
@@ -174,17 +167,6 @@ struct Shadow {
     std::vector<unsigned char> data;
     sb2 indicator;
 };
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 // The words a statement starts with, comments and blanks skipped, upper-cased.
 std::vector<std::string> LeadingWords(std::string_view text, std::size_t count) {
@@ -274,8 +256,7 @@ private:
     bool Usable(Error& error) const {
         if (m_connection)
             return true;
-        error.code = OCI_RC_INVALID_CURSOR;
-        error.message = OraPrefix(error.code) + "invalid cursor";
+        error = OwnError(OCI_RC_INVALID_CURSOR);
         return false;
     }
 
@@ -287,8 +268,7 @@ bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
     if (!Usable(error))
         return false;
     if (!m_statement) {
-        error.code = OCI_RC_NO_STATEMENT;
-        error.message = OraPrefix(error.code) + "no statement parsed";
+        error = OwnError(OCI_RC_NO_STATEMENT);
         return false;
     }
     const Connection& connection = *m_connection;
@@ -312,17 +292,10 @@ bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
         return false;
     }
 
-    // A placeholder bound twice keeps its last binding.
+    // Each name comes once: the call layer has replaced a repeated bind.
     std::vector<Shadow> shadows;
     shadows.reserve(binds.size()); // the library keeps the addresses until the execution
     for (const Bind& bind : binds) {
-        bool replaced = false;
-        for (const Bind& later : binds) {
-            if (&later > &bind && SameName(later.name, bind.name))
-                replaced = true;
-        }
-        if (replaced)
-            continue;
         Shadow& shadow = shadows.emplace_back(Shadow{&bind, {}, 0});
         if (bind.buffer != nullptr && bind.length > 0) {
             const auto* bytes = static_cast<const unsigned char*>(bind.buffer);

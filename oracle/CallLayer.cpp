@@ -2,16 +2,14 @@
 // `handle`), check what can be checked without a server, and hand the rest to the driver that
 // the log-on chose. The message text of every failure is kept with the log-on, so that oerhms
 // on the log-on area can phrase the error that a cursor call produced.
-#include "Oci.h"
 #include "Driver.h"
+#include "Oci.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -28,11 +26,10 @@ struct LogonState {
     std::shared_ptr<ocidrv::Session> session;
 };
 
-// What an open cursor area's handle points to, from oopen to oclose. The session outlives the
-// driver cursor because it is declared first.
+// What an open cursor area's handle points to, from oopen to oclose. The driver cursor keeps
+// its connection alive by itself.
 struct CursorState {
     std::shared_ptr<ErrorBook> book;
-    std::shared_ptr<ocidrv::Session> session;
     std::unique_ptr<ocidrv::Cursor> cursor;
     bool parsed = false;
     std::vector<ocidrv::Bind> binds;
@@ -45,54 +42,9 @@ CursorState* cursorOf(const Cda_Def* cda) {
     return cda ? static_cast<CursorState*>(cda->handle) : nullptr;
 }
 
-// Texts of the layer's own errors, and of the codes drivers use without a text of their own.
-const char* fixedText(int code) {
-    switch (code) {
-    case 0:
-        return "ORA-00000: normal, successful completion";
-    case OCI_RC_INVALID_CURSOR:
-        return "ORA-01001: invalid cursor";
-    case OCI_RC_NO_STATEMENT:
-        return "ORA-01003: no statement parsed";
-    case OCI_RC_NOT_ALL_BOUND:
-        return "ORA-01008: not all variables bound";
-    case OCI_RC_NOT_LOGGED_ON:
-        return "ORA-01012: not logged on";
-    case OCI_RC_LOGON_DENIED:
-        return "ORA-01017: invalid username/password; logon denied";
-    case OCI_RC_BAD_VARIABLE:
-        return "ORA-01036: illegal variable name/number";
-    case OCI_RC_INT_OVERFLOW:
-        return "ORA-01455: converting column overflows integer datatype";
-    case OCI_RC_INVALID_NUMBER:
-        return "ORA-01722: invalid number";
-    case OCI_RC_PROTOCOL_ERROR:
-        return "ORA-03106: fatal two-task communication protocol error";
-    case OCI_RC_LOST_CONNECTION:
-        return "ORA-03113: end-of-file on communication channel";
-    case OCI_RC_NOT_CONNECTED:
-        return "ORA-03114: not connected to ORACLE";
-    case OCI_RC_BAD_DATATYPE:
-        return "ORA-03115: unsupported network datatype or representation";
-    case OCI_RC_VALUE_ERROR:
-        return "ORA-06502: PL/SQL: numeric or value error: character string buffer too small";
-    case OCI_RC_NO_DRIVER:
-        return "ORA-12154: TNS:could not resolve the connect identifier specified";
-    case OCI_RC_CONNECT_FAILED:
-        return "ORA-12541: could not connect to the database server";
-    case OCI_RC_LIBRARY_MISSING:
-        return "ORA-12705: the database client library was not found";
-    default:
-        return nullptr;
-    }
-}
-
+// The text for a return code: the layer's own, or a stand-in naming the code.
 std::string textOf(int code) {
-    if (const char* fixed = fixedText(code))
-        return fixed;
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "ORA-%05d: no message text is known for this code", code);
-    return buf;
+    return ocidrv::OwnError(code).message;
 }
 
 // A text of zero-terminated (length < 0) or counted input; null reads as empty.
@@ -123,23 +75,14 @@ int fail(Cda_Def* area, std::uint8_t fc, const ocidrv::Error& error, ErrorBook* 
 
 int failOwn(Cda_Def* area, std::uint8_t fc, int code, ErrorBook* book,
             const std::string& detail = {}) {
-    std::string text = textOf(code);
-    if (!detail.empty())
-        text += " (" + detail + ")";
-    return fail(area, fc, code, text, book);
+    return fail(area, fc, ocidrv::OwnError(code, detail.empty() ? detail : " (" + detail + ")"),
+                book);
 }
 
 int succeed(Cda_Def* area, std::uint8_t fc) {
     area->fc = fc;
     area->rc = 0;
     return 0;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
 }
 
 } // namespace
@@ -195,7 +138,6 @@ int oopen(Cda_Def* cursor, Lda_Def* lda, const char* /*dbn*/, int /*dbnl*/, int 
         return fail(cursor, OCI_FC_OOPEN, error, logon->book.get());
     auto state = std::make_unique<CursorState>();
     state->book = logon->book;
-    state->session = logon->session;
     state->cursor = std::move(driverCursor);
     cursor->handle = state.release(); // owned by the area until oclose
     return succeed(cursor, OCI_FC_OOPEN);
@@ -248,9 +190,10 @@ int obndrv(Cda_Def* cursor, const char* sqlvar, int sqlvl, void* progv, int prog
         return failOwn(cursor, OCI_FC_OBNDRV, OCI_RC_BAD_DATATYPE, book,
                        "external type " + std::to_string(ftype) + " for " + name);
     }
+    // The driver sees each name once: a name bound again takes its new variable.
     ocidrv::Bind bind{name, progv, progvl, ftype, indp};
     auto same = std::find_if(state->binds.begin(), state->binds.end(),
-                             [&](const ocidrv::Bind& b) { return sameName(b.name, name); });
+                             [&](const ocidrv::Bind& b) { return ocidrv::SameName(b.name, name); });
     if (same != state->binds.end())
         *same = std::move(bind);
     else

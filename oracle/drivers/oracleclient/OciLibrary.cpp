@@ -1,8 +1,11 @@
 // Finding and loading the Oracle client library, and resolving the calls the driver makes.
-#include "../Oci.h"
+#include "Oci.h"
 #include "OciApi.h"
 
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,10 +40,6 @@ constexpr const char* kHowToInstall =
     "Install Oracle Instant Client and add its folder to LD_LIBRARY_PATH (or run ldconfig on "
     "it), or set TIDEMARK_OCI_LIBRARY to the full path of libclntsh.so.";
 #endif
-
-std::string Prefixed(const std::string& text) {
-    return "ORA-" + std::to_string(OCI_RC_LIBRARY_MISSING) + ": " + text;
-}
 
 struct Opened {
     void* handle = nullptr;
@@ -96,8 +95,31 @@ bool IsPlainNotFound(const std::string& name, const std::string& reason) {
 #endif
 }
 
-template <typename Fn> void Resolve(void* handle, const char* name, Fn& target) {
-    target = reinterpret_cast<Fn>(Symbol(handle, name));
+// The libraries loaded so far, by the name they were loaded under, for the life of the process.
+std::map<std::string, std::shared_ptr<const Library>>& LoadedLibraries() {
+    static std::map<std::string, std::shared_ptr<const Library>> loaded;
+    return loaded;
+}
+
+// The names to try without TIDEMARK_OCI_LIBRARY: in $ORACLE_HOME/lib first, where a full
+// client keeps its library, then as the system's loader finds them.
+std::vector<std::string> SearchNames() {
+    std::vector<std::string> names;
+    const char* home = std::getenv("ORACLE_HOME");
+    if (home != nullptr && *home != '\0') {
+        std::string lib = home;
+        if (lib.back() != '/')
+            lib += '/';
+        lib += "lib/";
+        for (const std::string& name : kLibraryNames)
+            names.push_back(lib + name);
+    }
+    names.insert(names.end(), kLibraryNames.begin(), kLibraryNames.end());
+    return names;
+}
+
+Error LibraryError(const std::string& text) {
+    return Numbered(OCI_RC_LIBRARY_MISSING, text);
 }
 
 } // namespace
@@ -111,26 +133,29 @@ Library::~Library() {
 
 std::shared_ptr<const Library> Library::Load(Error& error) {
     error = {};
+    std::map<std::string, std::shared_ptr<const Library>>& loaded = LoadedLibraries();
     Opened opened;
     std::string path;
     const char* chosen = std::getenv(kLibraryVariable);
     if (chosen != nullptr && *chosen != '\0') {
         path = chosen;
+        if (auto found = loaded.find(path); found != loaded.end())
+            return found->second;
         opened = Open(path);
         if (opened.handle == nullptr) {
-            error.code = OCI_RC_LIBRARY_MISSING;
-            error.message =
-                Prefixed("cannot load the Oracle client library " + path + " named by " +
-                         kLibraryVariable + ". Set " + kLibraryVariable +
-                         " to the full path of the client library, or unset it to search the "
-                         "system's library path. The loader reported: " +
-                         opened.failure);
+            error = LibraryError("cannot load the Oracle client library " + path + " named by " +
+                                 kLibraryVariable + ". Set " + kLibraryVariable +
+                                 " to the full path of the client library, or unset it to search "
+                                 "the system's library path. The loader reported: " +
+                                 opened.failure);
             return nullptr;
         }
     } else {
         std::string looked;
         std::string reasons;
-        for (const std::string& name : kLibraryNames) {
+        for (const std::string& name : SearchNames()) {
+            if (auto found = loaded.find(name); found != loaded.end())
+                return found->second;
             opened = Open(name);
             if (opened.handle != nullptr) {
                 path = name;
@@ -142,55 +167,46 @@ std::shared_ptr<const Library> Library::Load(Error& error) {
                 reasons += (reasons.empty() ? "" : "; ") + opened.failure;
         }
         if (opened.handle == nullptr) {
-            error.code = OCI_RC_LIBRARY_MISSING;
             // The remedy before the loader's reasons, which may be long: the report shows only
             // the first 511 bytes of a message.
-            error.message = Prefixed("cannot find the Oracle client library (looked for " + looked +
-                                     "). " + kHowToInstall +
-                                     (reasons.empty() ? "" : " The loader reported: " + reasons));
+            error = LibraryError("cannot find the Oracle client library (looked for " + looked +
+                                 "). " + kHowToInstall +
+                                 (reasons.empty() ? "" : " The loader reported: " + reasons));
             return nullptr;
         }
     }
 
     std::shared_ptr<Library> library(new Library(opened.handle, path));
     Api& api = library->m_api;
-    Resolve(opened.handle, "OCIEnvNlsCreate", api.EnvNlsCreate);
-    Resolve(opened.handle, "OCIEnvCreate", api.EnvCreate);
-    Resolve(opened.handle, "OCILogon2", api.Logon2);
-    Resolve(opened.handle, "OCILogon", api.Logon);
-    Resolve(opened.handle, "OCIHandleAlloc", api.HandleAlloc);
-    Resolve(opened.handle, "OCIHandleFree", api.HandleFree);
-    Resolve(opened.handle, "OCIErrorGet", api.ErrorGet);
-    Resolve(opened.handle, "OCILogoff", api.Logoff);
-    Resolve(opened.handle, "OCIStmtPrepare2", api.StmtPrepare2);
-    Resolve(opened.handle, "OCIStmtRelease", api.StmtRelease);
-    Resolve(opened.handle, "OCIBindByName", api.BindByName);
-    Resolve(opened.handle, "OCIStmtExecute", api.StmtExecute);
-    Resolve(opened.handle, "OCIAttrGet", api.AttrGet);
+    struct Resolved {
+        const char* name;
+        bool present;
+        const char* standsInFor;
+    };
+    std::vector<Resolved> calls;
+#define TIDEMARK_OCI_RESOLVE(member, standsInFor)                                                  \
+    api.member = reinterpret_cast<OCI##member##Fn>(Symbol(opened.handle, "OCI" #member));          \
+    calls.push_back({"OCI" #member, api.member != nullptr, standsInFor});
+    TIDEMARK_OCI_CALLS(TIDEMARK_OCI_RESOLVE)
+#undef TIDEMARK_OCI_RESOLVE
 
     std::string missing;
-    const auto require = [&missing](bool present, std::string_view name) {
+    for (const Resolved& call : calls) {
+        if (call.standsInFor != nullptr)
+            continue;
+        bool present = call.present;
+        for (const Resolved& older : calls)
+            present = present || (older.present && older.standsInFor != nullptr &&
+                                  std::string_view(older.standsInFor) == call.name);
         if (!present)
-            missing += (missing.empty() ? "" : ", ") + std::string(name);
-    };
-    require(api.EnvNlsCreate || api.EnvCreate, "OCIEnvNlsCreate");
-    require(api.Logon2 || api.Logon, "OCILogon2");
-    require(api.HandleAlloc, "OCIHandleAlloc");
-    require(api.HandleFree, "OCIHandleFree");
-    require(api.ErrorGet, "OCIErrorGet");
-    require(api.Logoff, "OCILogoff");
-    require(api.StmtPrepare2, "OCIStmtPrepare2");
-    require(api.StmtRelease, "OCIStmtRelease");
-    require(api.BindByName, "OCIBindByName");
-    require(api.StmtExecute, "OCIStmtExecute");
-    require(api.AttrGet, "OCIAttrGet");
+            missing += (missing.empty() ? "" : ", ") + std::string(call.name);
+    }
     if (!missing.empty()) {
-        error.code = OCI_RC_LIBRARY_MISSING;
-        error.message =
-            Prefixed("the library " + path + " is not a usable Oracle client library: it lacks " +
-                     missing + ". " + kHowToInstall);
+        error = LibraryError("the library " + path + " is not a usable Oracle client library: it " +
+                             "lacks " + missing + ". " + kHowToInstall);
         return nullptr;
     }
+    loaded[path] = library;
     return library;
 }
 

@@ -1,7 +1,7 @@
 // The one log-on is lost (the server ends the backend): calls fail at once with a clear text,
 // nothing hangs, nothing crashes, and nothing reconnects.
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -58,4 +58,4 @@ int main(int argc, char** argv) {
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_ocilostconnection.moc"
+#include "tst_postgres_lostconnection.moc"

@@ -1,6 +1,6 @@
 #include "ConnectDlg.h"
 
-#include "OciSession.h"
+#include "Logon.h"
 #include "Profile.h"
 #include "WaitCursor.h"
 
@@ -25,13 +25,6 @@ QString itemName(int i) {
 int serverListCount() {
     constexpr int kMostItems = 10000;
     return std::clamp(GetProfileInt(kServerListSection, kItems, 0), 0, kMostItems);
-}
-
-// The template's widths suit its own font; in a wider one a control grows to the right until
-// its whole text fits.
-void growToText(QWidget* w) {
-    if (const int need = w->sizeHint().width(); need > w->width())
-        w->resize(need, w->height());
 }
 
 // Overwrites the bytes that carried a password before they are released.
@@ -79,9 +72,7 @@ CConnectDlg::CConnectDlg(QWidget* pParent) : CDialog(pParent) {
     AddStatic(IDC_STATUS3, QString(), 12, 112, 217, 8, Qt::AlignHCenter);
     AddGroupBox(QStringLiteral("Connection"), 4, 3, 176, 69);
 
-    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w))
-            growToText(w);
+    GrowControlsToText();
 
     setTabOrder(user, password);
     setTabOrder(password, connect);

@@ -3,6 +3,7 @@
 #include "AfxTypes.h"
 #include "Oci.h"
 
+#include <functional>
 #include <memory>
 
 extern Lda_Def g_lda;            // log-on data area, filled by olog
@@ -18,7 +19,9 @@ void OciReportError(Cda_Def* pArea);
 
 class COciCursor {
 public:
-    COciCursor();
+    // beforeReport, when given, runs before each error box of this cursor: a caller that holds
+    // back what it received puts it on screen before a modal box covers the rest of its work.
+    explicit COciCursor(std::function<void()> beforeReport = {});
     ~COciCursor();
     COciCursor(const COciCursor&) = delete;
     COciCursor& operator=(const COciCursor&) = delete;
@@ -31,4 +34,10 @@ public:
 private:
     // The cursor data area: allocated and zeroed by the constructor, freed by the destructor.
     std::unique_ptr<Cda_Def> m_pCda;
+    std::function<void()> m_beforeReport;
 };
+
+// Installs the two sending procedures and their public synonyms on a cursor of its own. Each
+// statement is sent whatever became of the one before (an existing synonym, missing
+// privileges); nothing is reported about their execution.
+void InstallSendingProcedures();

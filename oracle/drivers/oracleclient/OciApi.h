@@ -3,7 +3,7 @@
 // description: handles are opaque pointers, the constants are the documented numbers. The client
 // library is loaded at run time, so nothing Oracle is needed to build or to run against
 // PostgreSQL.
-#include "../Driver.h"
+#include "Driver.h"
 
 #include <cstddef>
 #include <memory>
@@ -82,33 +82,42 @@ using OCIStmtExecuteFn = sword (*)(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
 using OCIAttrGetFn = sword (*)(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
                                ub4 attrtype, OCIError* errhp);
 
-// The calls resolved from the loaded library. Of each pair, the first is used when the library
-// has it (the older one serves clients before 9.2); every other entry is always present.
+// Every call the driver resolves, each named once: OCI<name> in the library, OCI<name>Fn its
+// type above, <name> its member of Api. The second column names the newer call that an older
+// one stands in for on clients before 9.2 (the newer one is used when the library has it); such
+// a call is not required by itself. Every other call is.
+#define TIDEMARK_OCI_CALLS(X)                                                                      \
+    X(EnvNlsCreate, nullptr)                                                                       \
+    X(EnvCreate, "OCIEnvNlsCreate")                                                                \
+    X(Logon2, nullptr)                                                                             \
+    X(Logon, "OCILogon2")                                                                          \
+    X(HandleAlloc, nullptr)                                                                        \
+    X(HandleFree, nullptr)                                                                         \
+    X(ErrorGet, nullptr)                                                                           \
+    X(Logoff, nullptr)                                                                             \
+    X(StmtPrepare2, nullptr)                                                                       \
+    X(StmtRelease, nullptr)                                                                        \
+    X(BindByName, nullptr)                                                                         \
+    X(StmtExecute, nullptr)                                                                        \
+    X(AttrGet, nullptr)
+
+// The calls resolved from the loaded library.
 struct Api {
-    OCIEnvNlsCreateFn EnvNlsCreate = nullptr;
-    OCIEnvCreateFn EnvCreate = nullptr;
-    OCILogon2Fn Logon2 = nullptr;
-    OCILogonFn Logon = nullptr;
-    OCIHandleAllocFn HandleAlloc = nullptr;
-    OCIHandleFreeFn HandleFree = nullptr;
-    OCIErrorGetFn ErrorGet = nullptr;
-    OCILogoffFn Logoff = nullptr;
-    OCIStmtPrepare2Fn StmtPrepare2 = nullptr;
-    OCIStmtReleaseFn StmtRelease = nullptr;
-    OCIBindByNameFn BindByName = nullptr;
-    OCIStmtExecuteFn StmtExecute = nullptr;
-    OCIAttrGetFn AttrGet = nullptr;
+#define TIDEMARK_OCI_MEMBER(name, standsInFor) OCI##name##Fn name = nullptr;
+    TIDEMARK_OCI_CALLS(TIDEMARK_OCI_MEMBER)
+#undef TIDEMARK_OCI_MEMBER
 };
 
 // The environment variable that names the client library to load instead of searching for it.
 inline constexpr const char* kLibraryVariable = "TIDEMARK_OCI_LIBRARY";
 
-// A loaded client library. Loading is repeated at each log-on until it succeeds; the library
-// stays in the process once loaded, since a client library cannot be safely unloaded.
+// A loaded client library. A library is loaded once per process and kept (a client library
+// cannot be safely unloaded); a failed load is tried again at the next log-on.
 class Library {
 public:
-    // Loads the library named by TIDEMARK_OCI_LIBRARY, or else the first one of the platform's
-    // names that the system's loader finds. Returns null and fills error on failure.
+    // The library named by TIDEMARK_OCI_LIBRARY, or else the first of the platform's names
+    // found in $ORACLE_HOME/lib or by the system's loader. Returns null and fills error on
+    // failure.
     static std::shared_ptr<const Library> Load(Error& error);
 
     ~Library();

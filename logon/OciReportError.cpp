@@ -1,7 +1,7 @@
 // The one report of a failed call: the failing function's name, the server's message, and
 // Abort/Retry/Ignore. Abort ends the process on the spot.
+#include "Logon.h"
 #include "MessageBox.h"
-#include "OciSession.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,6 +1,8 @@
 // The process's one log-on and the cursor every database operation uses. Every failed call is
 // reported at once; the operation then goes on with its next step.
-#include "OciSession.h"
+#include "Logon.h"
+
+#include "PlsqlTexts.h"
 
 Lda_Def g_lda;
 unsigned char g_hda[256];
@@ -16,7 +18,8 @@ int OciLogon(const char* user, const char* password, const char* connect) {
     return 0;
 }
 
-COciCursor::COciCursor() : m_pCda(std::make_unique<Cda_Def>()) {
+COciCursor::COciCursor(std::function<void()> beforeReport)
+    : m_pCda(std::make_unique<Cda_Def>()), m_beforeReport(std::move(beforeReport)) {
     if (oopen(m_pCda.get(), &g_lda, nullptr, -1, -1, nullptr, -1) != 0)
         ReportError();
 }
@@ -45,5 +48,16 @@ BOOL COciCursor::Execute(BOOL reportErrors) {
 }
 
 void COciCursor::ReportError() {
+    if (m_beforeReport)
+        m_beforeReport();
     OciReportError(m_pCda.get());
+}
+
+void InstallSendingProcedures() {
+    COciCursor cursor;
+    for (const char* statement : {kCreateSendDebugMessage, kCreateSendTraceMessage,
+                                  kCreateSynonymSendDebugMessage, kCreateSynonymSendTraceMessage}) {
+        cursor.Parse(statement);
+        cursor.Execute(FALSE); // no report of the execution
+    }
 }

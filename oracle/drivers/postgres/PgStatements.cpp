@@ -1,7 +1,7 @@
 // Recognising the PL/SQL the program sends, and reading the connect string. Both run without a
 // server; the receive text is recognised once per message, so this stays a plain scanner.
-#include "../PlsqlTexts.h"
 #include "PgDriver.h"
+#include "PlsqlTexts.h"
 
 #include <climits>
 

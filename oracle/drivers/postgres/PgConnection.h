@@ -1,0 +1,57 @@
+#pragma once
+// One libpq connection of a PostgreSQL session, shared by the session and its cursors: runs
+// statements, waits for their answers no longer than a deadline, and phrases the server's
+// errors for the call layer.
+#include "Driver.h"
+#include "PgSql.h"
+
+#include <libpq-fe.h>
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ocidrv::pg {
+
+// How long a statement may go without an answer before the server is taken for lost, and
+// the shorter time after which the server cancels a statement of ours that still runs.
+inline constexpr std::chrono::seconds kAnswerDeadline{20};
+inline constexpr std::chrono::seconds kServerStatementTimeout{15};
+
+struct ResultDeleter {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+struct ConnDeleter {
+    void operator()(PGconn* c) const { PQfinish(c); }
+};
+using Conn = std::unique_ptr<PGconn, ConnDeleter>;
+
+std::string Trimmed(std::string text);
+
+class PgConnection {
+public:
+    explicit PgConnection(Conn conn) : m_conn(std::move(conn)) {}
+
+    // Runs one of the prepared statements, preparing it first on this connection if need be.
+    Result RunPrepared(Prepared which, const std::vector<const char*>& params, Error& error);
+    // Runs a text as it stands.
+    bool RunText(const std::string& sql, Error& error);
+    // Has the server parse a text without running it.
+    bool PrepareOnly(const std::string& sql, Error& error);
+
+private:
+    Result Answer(int sent, Error& error);
+    bool Usable(Error& error);
+    void EndCopy(ExecStatusType status);
+    bool Succeeded(PGresult* r, Error& error, bool adapted);
+
+    Conn m_conn;
+    std::array<bool, kPreparedCount> m_prepared{};
+    bool m_lost = false;
+};
+
+} // namespace ocidrv::pg

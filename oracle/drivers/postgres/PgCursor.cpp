@@ -1,0 +1,160 @@
+// A cursor of the PostgreSQL driver: the statement the caller parsed, recognised and run as its
+// SQL equivalent, or sent to the server as it stands.
+#include "PgCursor.h"
+
+#include "Oci.h"
+#include "PgDriver.h"
+#include "PgValues.h"
+
+#include <string>
+#include <vector>
+
+namespace ocidrv::pg {
+namespace {
+
+class PgCursor final : public Cursor {
+public:
+    explicit PgCursor(std::shared_ptr<PgConnection> connection)
+        : m_connection(std::move(connection)) {}
+
+    bool Parse(const std::string& statement, Error&) override {
+        m_statement = Classify(statement);
+        return true;
+    }
+
+    bool Execute(const std::vector<Bind>& binds, Error& error) override {
+        switch (m_statement.kind) {
+        case StatementKind::Receive:
+            return receive(binds, error);
+        case StatementKind::Unpack:
+            return unpack(binds, error);
+        case StatementKind::TypedItem:
+            return typedItem(binds, error);
+        case StatementKind::Purge:
+            return purge(binds, error);
+        case StatementKind::CreateDebug:
+            return fixed(binds, kCreateDebugSql, error);
+        case StatementKind::CreateTrace:
+            return fixed(binds, kCreateTraceSql, error);
+        case StatementKind::SynonymDebug:
+            return fixed(binds, kGrantDebugSql, error);
+        case StatementKind::SynonymTrace:
+            return fixed(binds, kGrantTraceSql, error);
+        case StatementKind::Other:
+            break;
+        }
+        if (!binds.empty()) {
+            // Let the server say what it makes of the text first (a pipe block broken by a
+            // stray apostrophe gets its syntax error), without running it.
+            if (!m_connection->PrepareOnly(m_statement.text, error))
+                return false;
+            error = OwnError(OCI_RC_BAD_VARIABLE,
+                             " (" + binds.front().name +
+                                 "): this driver binds variables only in the pipe blocks it "
+                                 "knows; other statements go to the server as they stand");
+            return false;
+        }
+        return m_connection->RunText(m_statement.text, error);
+    }
+
+    bool Close(Error&) override { return true; }
+
+private:
+    static std::string firstValue(const PGresult* r, int column, bool& isNull) {
+        isNull = PQntuples(r) < 1 || PQgetisnull(r, 0, column);
+        return isNull ? std::string() : std::string(PQgetvalue(r, 0, column));
+    }
+
+    bool receive(const std::vector<Bind>& binds, Error& error) {
+        if (!CheckBinds(binds, {m_statement.placeholder}, error))
+            return false;
+        const std::string timeout = std::to_string(m_statement.timeout);
+        Result r =
+            m_connection->RunPrepared(kReceive, {m_statement.pipe.c_str(), timeout.c_str()}, error);
+        if (!r)
+            return false;
+        bool isNull = false;
+        std::string status = firstValue(r.get(), 0, isNull);
+        return WriteOut(binds, {{&m_statement.placeholder, isNull, std::move(status)}}, error);
+    }
+
+    bool unpack(const std::vector<Bind>& binds, Error& error) {
+        if (!CheckBinds(binds, {m_statement.placeholder}, error))
+            return false;
+        // The variable's type says which item type is wanted, as the overloads do in PL/SQL.
+        const Bind* b = FindBind(binds, m_statement.placeholder);
+        Result r =
+            m_connection->RunPrepared(b->type == SQLT_INT ? kUnpackNumber : kUnpackText, {}, error);
+        if (!r)
+            return false;
+        bool isNull = false;
+        std::string value = firstValue(r.get(), 0, isNull);
+        return WriteOut(binds, {{&m_statement.placeholder, isNull, std::move(value)}}, error);
+    }
+
+    bool typedItem(const std::vector<Bind>& binds, Error& error) {
+        static const std::string kType = ":v_typ";
+        static const std::string kValue = ":v_res";
+        if (!CheckBinds(binds, {kType, kValue}, error))
+            return false;
+        Result r = m_connection->RunPrepared(kTypedItem, {}, error);
+        if (!r)
+            return false;
+        bool typeNull = false, valueNull = false;
+        const std::string orafceType = firstValue(r.get(), 0, typeNull);
+        std::string value = firstValue(r.get(), 1, valueNull);
+        long long code = 0;
+        bool overflow = false;
+        if (typeNull || !ParseInteger(orafceType, code, overflow) || overflow) {
+            error = OwnError(OCI_RC_PROTOCOL_ERROR,
+                             ": dbms_pipe.next_item_type() gave \"" + orafceType + "\"");
+            return false;
+        }
+        std::vector<OutValue> out;
+        switch (code) {
+        case 0: // no further item: the block assigns '', which is NULL
+            out = {{&kType, false, "0"}, {&kValue, true, {}}};
+            break;
+        case 9: // NUMBER
+            out = {{&kType, false, "6"}, {&kValue, valueNull, std::move(value)}};
+            break;
+        case 11: // text
+            out = {{&kType, false, "9"}, {&kValue, valueNull, std::move(value)}};
+            break;
+        case 12: // DATE
+            out = {{&kType, false, "12"}, {&kValue, valueNull, std::move(value)}};
+            break;
+        case 23: // bytea, Oracle's RAW
+            out = {{&kType, false, "23"}, {&kValue, false, "UNKNOWN"}};
+            break;
+        default: // a type the block does not unpack: the value is left as it was
+            out = {{&kType, false, std::to_string(code)}};
+            break;
+        }
+        return WriteOut(binds, out, error);
+    }
+
+    bool purge(const std::vector<Bind>& binds, Error& error) {
+        if (!CheckBinds(binds, {}, error))
+            return false;
+        return static_cast<bool>(
+            m_connection->RunPrepared(kPurge, {m_statement.pipe.c_str()}, error));
+    }
+
+    bool fixed(const std::vector<Bind>& binds, const char* sql, Error& error) {
+        if (!CheckBinds(binds, {}, error))
+            return false;
+        return m_connection->RunText(sql, error);
+    }
+
+    std::shared_ptr<PgConnection> m_connection; // shared with the session and its other cursors
+    Statement m_statement;
+};
+
+} // namespace
+
+std::unique_ptr<Cursor> OpenPgCursor(std::shared_ptr<PgConnection> connection) {
+    return std::make_unique<PgCursor>(std::move(connection));
+}
+
+} // namespace ocidrv::pg

@@ -1,0 +1,81 @@
+#pragma once
+// The SQL the PostgreSQL driver runs in place of the PL/SQL the program sends: the pipe
+// statements, prepared once per session, and the sending procedures with their grants.
+#include <array>
+
+namespace ocidrv::pg {
+
+// Statements prepared once per session and run for every message.
+enum Prepared { kReceive, kUnpackNumber, kUnpackText, kTypedItem, kPurge, kPreparedCount };
+
+struct PreparedText {
+    const char* name;
+    const char* sql;
+    int params;
+};
+
+// The typed item: next_item_type() in a subquery that is fenced off with OFFSET 0, so it is
+// evaluated before the CASE of the outer query unpacks (at most) the one matching item.
+// orafce's codes are mapped to Oracle's afterwards.
+inline constexpr std::array<PreparedText, kPreparedCount> kPrepared = {{
+    {"tidemark_receive", "SELECT dbms_pipe.receive_message($1::text, $2::integer)", 2},
+    {"tidemark_unpack_number", "SELECT trim_scale(dbms_pipe.unpack_message_number())::text", 0},
+    {"tidemark_unpack_text", "SELECT dbms_pipe.unpack_message_text()", 0},
+    {"tidemark_typed_item",
+     "SELECT t.typ, CASE t.typ"
+     " WHEN 9 THEN trim_scale(dbms_pipe.unpack_message_number())::text"
+     " WHEN 11 THEN dbms_pipe.unpack_message_text()"
+     " WHEN 12 THEN dbms_pipe.unpack_message_date()::text"
+     " WHEN 23 THEN CASE WHEN dbms_pipe.unpack_message_bytea() IS NULL"
+     " THEN 'UNKNOWN' ELSE 'UNKNOWN' END END"
+     " FROM (SELECT dbms_pipe.next_item_type() AS typ OFFSET 0) AS t",
+     0},
+    {"tidemark_purge", "SELECT dbms_pipe.purge($1::text)", 1},
+}};
+
+// The sending procedures in PL/pgSQL: same parameters, same message (the length as a number,
+// then the text), same error. They run with their owner's rights and a fixed search_path, as
+// stored procedures do on Oracle, and live in the installer's current schema.
+inline constexpr char kCreateDebugSql[] = R"SQL(DO $tidemark$
+BEGIN
+    EXECUTE format($ddl$
+CREATE OR REPLACE PROCEDURE %1$I.senddebugmessage(themessage varchar, thepipe varchar DEFAULT 'tidemark')
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1$I, pg_temp
+AS $body$
+DECLARE
+    status integer;
+BEGIN
+    PERFORM dbms_pipe.pack_message(length(themessage));
+    PERFORM dbms_pipe.pack_message(themessage::text);
+    status := dbms_pipe.send_message(thepipe::text);
+    IF status <> 0 THEN
+        RAISE EXCEPTION 'Debug error';
+    END IF;
+END
+$body$$ddl$, current_schema());
+END
+$tidemark$)SQL";
+
+inline constexpr char kCreateTraceSql[] = R"SQL(DO $tidemark$
+BEGIN
+    EXECUTE format($ddl$
+CREATE OR REPLACE PROCEDURE %1$I.sendtracemessage(themessage varchar, thepipe varchar DEFAULT 'tidemark')
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = %1$I, pg_temp
+AS $body$
+DECLARE
+    amessage varchar(2000);
+BEGIN
+    amessage := localtimestamp(0)::text || ': ' || themessage;
+    CALL %1$I.senddebugmessage(amessage, thepipe);
+END
+$body$$ddl$, current_schema());
+END
+$tidemark$)SQL";
+
+// A public synonym makes the procedure callable by everyone.
+inline constexpr char kGrantDebugSql[] =
+    "GRANT EXECUTE ON PROCEDURE senddebugmessage(varchar, varchar) TO PUBLIC";
+inline constexpr char kGrantTraceSql[] =
+    "GRANT EXECUTE ON PROCEDURE sendtracemessage(varchar, varchar) TO PUBLIC";
+
+} // namespace ocidrv::pg
