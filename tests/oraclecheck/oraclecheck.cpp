@@ -275,6 +275,7 @@ private slots:
 private:
     QString Boxes() const;
     bool SenderReady(QString* why);
+    bool SendHello(QString* why);
     Outcome Send(const QByteArray& text);
     Outcome Receive(int* status);
 
@@ -377,6 +378,17 @@ bool OracleCheck::SenderReady(QString* why) {
     }
     *why = QStringLiteral("the second session could not log on: ") + m_senderFailure;
     return m_senderFailure.isEmpty();
+}
+
+// The second session calls SendDebugMessage('hello') for the check's own pipe.
+bool OracleCheck::SendHello(QString* why) {
+    if (!SenderReady(why))
+        return false;
+    Text hello("hello"), pipe(m_pipe.toUtf8());
+    const Outcome o =
+        Run(&m_senderLda, "begin SendDebugMessage(:t, :p); end;", {hello.As(":t"), pipe.As(":p")});
+    *why = QStringLiteral("SendDebugMessage failed in the second session: ") + o.text;
+    return o.ok;
 }
 
 // Packs the length and the text and sends them from the second session, as SendDebugMessage
@@ -537,11 +549,7 @@ void OracleCheck::plainDrainShowsHello() {
     if (!m_procedures)
         NOT_RUN(QStringLiteral("needs the procedures, which generateProcedures did not install"));
     QString why;
-    CHECK(SenderReady(&why), why);
-    Text hello("hello"), pipe(m_pipe.toUtf8());
-    const Outcome o =
-        Run(&m_senderLda, "begin SendDebugMessage(:t, :p); end;", {hello.As(":t"), pipe.As(":p")});
-    CHECK(o.ok, QStringLiteral("SendDebugMessage failed in the second session: ") + o.text);
+    CHECK(SendHello(&why), why);
     LogWindow window(m_pipe, false, true);
     window.view.PollPipe();
     CHECK(window.log() == "hello\r\n" && m_boxes.count() == 0,
@@ -553,11 +561,7 @@ void OracleCheck::typedDrainShowsHello() {
     if (!m_procedures)
         NOT_RUN(QStringLiteral("needs the procedures, which generateProcedures did not install"));
     QString why;
-    CHECK(SenderReady(&why), why);
-    Text hello("hello"), pipe(m_pipe.toUtf8());
-    const Outcome o =
-        Run(&m_senderLda, "begin SendDebugMessage(:t, :p); end;", {hello.As(":t"), pipe.As(":p")});
-    CHECK(o.ok, QStringLiteral("SendDebugMessage failed in the second session: ") + o.text);
+    CHECK(SendHello(&why), why);
     LogWindow window(m_pipe, true, true);
     window.view.PollPipe();
     const QByteArray expected = "MESSAGE:\r\nNUMBER:\t'5'\r\nVARCHAR2:\t'hello'\r\n\r\n";
