@@ -13,7 +13,8 @@ int failed(const char* what) {
 } // namespace
 
 int main() {
-    Lda_Def lda{};
+    // A log-on area lives as long as the process, as the program's own does.
+    static Lda_Def lda{};
     unsigned char hda[256] = {};
     // A connect string that the PostgreSQL driver cannot read fails before any server is asked.
     if (olog(&lda, hda, "user", -1, "password", -1, "pg:[", -1, 0) == 0)

@@ -318,7 +318,8 @@ private slots:
     // last binding only, whose variable receives the value: the call layer hands the driver
     // each name once.
     void rebindKeepsLastBinding() {
-        Lda_Def lda{};
+        // A log-on area lives as long as the process, as the program's own does.
+        static Lda_Def lda{};
         unsigned char hda[256] = {};
         QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
         Cda_Def cda{};
