@@ -21,13 +21,24 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
     export XDG_RUNTIME_DIR=$runtime_dir
 fi
 shm_before=$(ipcs -m 2>/dev/null | awk '$1 ~ /^0x/ {print $2}' | sort)
+dsm_before=$(ls /dev/shm 2>/dev/null | grep '^PostgreSQL\.' || true)
 
-# The processes whose command line names the run's folder: the private servers.
-leftover_processes() { pgrep -f -- "$run_tmp" || true; }
+# The processes of the run's private servers: the postmasters name the run's folder on their
+# command line; their backends rename themselves but keep working in the data folder below it
+# (one a test froze with SIGSTOP cannot notice that its postmaster is gone).
+leftover_processes() {
+    local p cwd
+    pgrep -f -- "$run_tmp" || true
+    for p in /proc/[0-9]*; do
+        cwd=$(readlink "$p/cwd" 2>/dev/null) || continue
+        if [[ "$cwd" == "$run_tmp"/* ]]; then echo "${p#/proc/}"; fi
+    done
+    return 0
+}
 
 check_and_clean() {
     local status=$1 left=0 pids shm
-    pids=$(leftover_processes)
+    pids=$(leftover_processes | sort -u)
     if [ -n "$pids" ]; then
         left=1
         echo "make test: servers of this run still running:" >&2
@@ -46,6 +57,16 @@ check_and_clean() {
             left=1
             echo "make test: shared memory segment $shm of this run left behind" >&2
             ipcrm -m "$shm" 2>/dev/null || true
+        fi
+    done
+    # Nor its dynamic shared memory: files in /dev/shm that no process maps any more.
+    local dsm mapped
+    mapped=$(cat /proc/[0-9]*/maps 2>/dev/null | grep -o '/dev/shm/PostgreSQL\.[0-9]*' | sort -u || true)
+    for dsm in $(ls /dev/shm 2>/dev/null | grep '^PostgreSQL\.' || true); do
+        if ! grep -qx "$dsm" <<<"$dsm_before" && ! grep -qx "/dev/shm/$dsm" <<<"$mapped"; then
+            left=1
+            echo "make test: dynamic shared memory /dev/shm/$dsm of this run left behind" >&2
+            rm -f "/dev/shm/$dsm"
         fi
     done
     rm -rf "$run_tmp" ${runtime_dir:+"$runtime_dir"}
