@@ -30,7 +30,7 @@ run: build
 # The check against a real Oracle database; the log-on comes from the environment (README).
 .PHONY: oracle-check
 oracle-check: build
-	@$(BUILD)/tests/oraclecheck/oraclecheck
+	@$(BUILD)/oraclecheck/oraclecheck
 
 # The .deb and .tar.gz of the installed program, in $(BUILD)/.
 package: build

@@ -1,7 +1,7 @@
 // The check against a real Oracle database: what the Oracle driver has only ever been shown to do
 // against a stand-in client library, tried on the user's own server through the program's call
 // layer, its log-on and cursor, and the real receiver and log window. Run by `make oracle-check`
-// with the log-on in TIDEMARK_ORACLE_* variables. The CTest run only builds it and runs it
+// with the log-on in TIDEMARK_ORACLE_* variables. The CTest run builds it and runs it
 // without a log-on and against the stand-in client library of the driver's suite.
 //
 // Every case leaves one line in the summary at the end: pass (with a note where there is
