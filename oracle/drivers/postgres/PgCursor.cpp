@@ -65,17 +65,20 @@ private:
         return isNull ? std::string() : std::string(PQgetvalue(r, 0, column));
     }
 
+    // The result's first value into the statement's one placeholder.
+    bool writeFirstValue(PGresult* r, const std::vector<Bind>& binds, Error& error) {
+        bool isNull = false;
+        std::string value = firstValue(r, 0, isNull);
+        return WriteOut(binds, {{&m_statement.placeholder, isNull, std::move(value)}}, error);
+    }
+
     bool receive(const std::vector<Bind>& binds, Error& error) {
         if (!CheckBinds(binds, {m_statement.placeholder}, error))
             return false;
         const std::string timeout = std::to_string(m_statement.timeout);
         Result r =
             m_connection->RunPrepared(kReceive, {m_statement.pipe.c_str(), timeout.c_str()}, error);
-        if (!r)
-            return false;
-        bool isNull = false;
-        std::string status = firstValue(r.get(), 0, isNull);
-        return WriteOut(binds, {{&m_statement.placeholder, isNull, std::move(status)}}, error);
+        return r && writeFirstValue(r.get(), binds, error);
     }
 
     bool unpack(const std::vector<Bind>& binds, Error& error) {
@@ -85,11 +88,7 @@ private:
         const Bind* b = FindBind(binds, m_statement.placeholder);
         Result r =
             m_connection->RunPrepared(b->type == SQLT_INT ? kUnpackNumber : kUnpackText, {}, error);
-        if (!r)
-            return false;
-        bool isNull = false;
-        std::string value = firstValue(r.get(), 0, isNull);
-        return WriteOut(binds, {{&m_statement.placeholder, isNull, std::move(value)}}, error);
+        return r && writeFirstValue(r.get(), binds, error);
     }
 
     bool typedItem(const std::vector<Bind>& binds, Error& error) {

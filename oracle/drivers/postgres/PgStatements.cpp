@@ -4,6 +4,8 @@
 #include "PlsqlTexts.h"
 
 #include <climits>
+#include <string_view>
+#include <utility>
 
 namespace ocidrv::pg {
 
@@ -128,25 +130,19 @@ Statement Classify(std::string_view text) {
     Statement st;
     st.text.assign(text);
 
-    if (text == kTypedItemBlock) {
-        st.kind = StatementKind::TypedItem;
-        return st;
-    }
-    if (text == kCreateSendDebugMessage) {
-        st.kind = StatementKind::CreateDebug;
-        return st;
-    }
-    if (text == kCreateSendTraceMessage) {
-        st.kind = StatementKind::CreateTrace;
-        return st;
-    }
-    if (text == kCreateSynonymSendDebugMessage) {
-        st.kind = StatementKind::SynonymDebug;
-        return st;
-    }
-    if (text == kCreateSynonymSendTraceMessage) {
-        st.kind = StatementKind::SynonymTrace;
-        return st;
+    // Tidemark's own fixed texts, recognised as they stand.
+    static constexpr std::pair<std::string_view, StatementKind> kFixed[] = {
+        {kTypedItemBlock, StatementKind::TypedItem},
+        {kCreateSendDebugMessage, StatementKind::CreateDebug},
+        {kCreateSendTraceMessage, StatementKind::CreateTrace},
+        {kCreateSynonymSendDebugMessage, StatementKind::SynonymDebug},
+        {kCreateSynonymSendTraceMessage, StatementKind::SynonymTrace},
+    };
+    for (const auto& [fixed, kind] : kFixed) {
+        if (text == fixed) {
+            st.kind = kind;
+            return st;
+        }
     }
 
     {
