@@ -15,6 +15,7 @@
 //   server's own report is passed on as the server phrased it: Oracle's begins with its
 //   "ORA-nnnnn: " already; PostgreSQL's (and libpq's) has none, its code is derived from the
 //   SQLSTATE, and the message ends with that SQLSTATE.
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,6 +44,14 @@ const char* OwnErrorText(int code);
 Error Numbered(int code, std::string_view text);
 // code and its own text, with detail (which brings its own separator) after it.
 Error OwnError(int code, std::string_view detail = {});
+
+// Read-ahead: a driver may answer the receiver's fixed statements (receive, unpack, the typed
+// item block) from messages it took in one round trip. It is on unless the environment sets
+// TIDEMARK_READ_AHEAD=off, so that one corpus can be run both ways.
+inline bool ReadAheadEnabled() {
+    const char* value = std::getenv("TIDEMARK_READ_AHEAD");
+    return value == nullptr || std::string_view(value) != "off";
+}
 
 // Placeholder names compare ignoring case, as the server compares them.
 bool SameName(std::string_view a, std::string_view b);

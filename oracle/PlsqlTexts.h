@@ -3,6 +3,18 @@
 // word for word: a driver for a server without PL/SQL runs its own equivalent of each.
 #include <string_view>
 
+// The item types that dbms_pipe.next_item_type reports, in Oracle's codes; 0 is "no further item".
+// The typed item block below tests them by these numbers, and the drivers map their server's own
+// codes onto them.
+enum ItemType : int {
+    kItemNone = 0,
+    kItemNumber = 6,
+    kItemVarchar2 = 9,
+    kItemRowid = 11,
+    kItemDate = 12,
+    kItemRaw = 23,
+};
+
 // Asks for the type of the next item of the received message (:v_typ) and hands back the item
 // as text (:v_res); 0 when the message has no further item.
 inline constexpr char kTypedItemBlock[] =
