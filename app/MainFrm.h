@@ -1,6 +1,8 @@
 #pragma once
 // The main frame: the log view with the menu, one toolbar and one status bar.
 #include "FrameWnd.h"
+#include "StatusBar.h"
+#include "ToolBar.h"
 
 class CMainFrame : public CFrameWnd {
     Q_OBJECT

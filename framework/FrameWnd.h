@@ -1,14 +1,12 @@
 #pragma once
-// The frame window: a QMainWindow that holds the view, routes commands and shows its title.
+// The frame window: a QMainWindow that holds the view, routes commands, builds its menu from a
+// command table and shows its title. Its tool bar and status bar live in ToolBar.h and StatusBar.h.
 #include "CmdTarget.h"
 
-#include <QLabel>
 #include <QMainWindow>
 #include <QMap>
 #include <QMenu>
-#include <QPixmap>
 #include <QPointer>
-#include <QStatusBar>
 #include <QToolBar>
 #include <memory>
 #include <span>
@@ -16,27 +14,6 @@
 class CView;
 class CDocument;
 class CSingleDocTemplate;
-
-enum : unsigned {
-    FWS_ADDTOTITLE = 0x00008000,
-    FWS_PREFIXTITLE = 0x00004000,
-};
-
-// Control-bar styles.
-enum : unsigned {
-    WS_CHILD = 0x40000000,
-    WS_VISIBLE = 0x10000000,
-    CBRS_ALIGN_LEFT = 0x1000,
-    CBRS_ALIGN_TOP = 0x2000,
-    CBRS_ALIGN_RIGHT = 0x4000,
-    CBRS_ALIGN_BOTTOM = 0x8000,
-    CBRS_ALIGN_ANY = 0xF000,
-    CBRS_TOP = CBRS_ALIGN_TOP | 0x0200,
-    CBRS_BOTTOM = CBRS_ALIGN_BOTTOM | 0x0100,
-    CBRS_TOOLTIPS = 0x0010,
-    CBRS_FLYBY = 0x0020,
-    CBRS_SIZE_DYNAMIC = 0x0004,
-};
 
 // One command of a program's command table. The frame builds its menu bar, accelerator keys,
 // toolbar buttons and status-bar prompts from such a table.
@@ -50,61 +27,6 @@ struct CCommandEntry {
     int toolbarSlot;      // item position on the toolbar (1-based, separators counted), or 0
     bool separatorBefore; // a menu separator goes before this entry
 };
-
-class CFrameWnd;
-
-// The toolbar: buttons for commands of the frame's table, each image cut in turn from one
-// strip of 16-pixel-wide images.
-class CToolBar : public QToolBar {
-    Q_OBJECT
-public:
-    CToolBar() = default;
-    bool Create(CFrameWnd* pParent, unsigned dwStyle, UINT nID);
-    // items: command ids in order, ID_SEPARATOR for a separator.
-    bool LoadToolBar(std::span<const UINT> items, const QPixmap& bitmap);
-    unsigned GetBarStyle() const { return m_dwStyle; }
-    void SetBarStyle(unsigned dwStyle);
-    void EnableDocking(unsigned dwDockStyle);
-    // The ids of the items in order (ID_SEPARATOR for separators).
-    QList<UINT> GetItemIds() const;
-    QAction* GetItemAction(int index) const;
-
-private:
-    CFrameWnd* m_pFrame = nullptr;
-    unsigned m_dwStyle = 0;
-    QList<UINT> m_items;
-};
-
-// The status bar: the message pane (idle text "Ready") and indicator panes for the lock keys.
-class CStatusBar : public QStatusBar {
-    Q_OBJECT
-public:
-    CStatusBar() = default;
-    bool Create(CFrameWnd* pParent, unsigned dwStyle, UINT nID);
-    bool SetIndicators(const UINT* lpIDArray, int nIDCount);
-    int GetCount() const { return m_indicators.size(); }
-    UINT GetItemID(int nIndex) const { return m_indicators.value(nIndex); }
-    // The text a pane shows now (pane 0: the message pane).
-    QString GetPaneText(int nIndex) const;
-    // Re-reads the lock keys (normally done on a short timer).
-    void UpdateIndicators();
-
-private:
-    QList<UINT> m_indicators;
-    QLabel* m_pIdle = nullptr;
-    QMap<UINT, QLabel*> m_panes;
-    int m_nTimer = 0;
-
-protected:
-    void timerEvent(QTimerEvent* event) override;
-};
-
-// Lock-key state as the platform reports it; false for each the platform cannot tell.
-struct CKeyLockState {
-    bool bKnown = false;
-    bool bCaps = false, bNum = false, bScroll = false;
-};
-CKeyLockState AfxGetKeyLockState();
 
 class CFrameWnd : public QMainWindow, public CCmdTarget {
     Q_OBJECT

@@ -1,36 +1,9 @@
 #pragma once
-// The framework's message box: button sets and results keep their platform values.
-#include "AfxTypes.h"
+// The framework's message box; its button sets and results (WinDef.h) keep their platform values.
+#include "WinDef.h"
 
 #include <QString>
 #include <functional>
-
-enum : UINT {
-    MB_OK = 0x0,
-    MB_OKCANCEL = 0x1,
-    MB_ABORTRETRYIGNORE = 0x2,
-    MB_YESNOCANCEL = 0x3,
-    MB_YESNO = 0x4,
-    MB_RETRYCANCEL = 0x5,
-    MB_TYPEMASK = 0xF,
-    MB_ICONHAND = 0x10,
-    MB_ICONERROR = MB_ICONHAND,
-    MB_ICONQUESTION = 0x20,
-    MB_ICONEXCLAMATION = 0x30,
-    MB_ICONWARNING = MB_ICONEXCLAMATION,
-    MB_ICONINFORMATION = 0x40,
-    MB_ICONMASK = 0xF0,
-};
-
-enum : int {
-    IDOK = 1,
-    IDCANCEL = 2,
-    IDABORT = 3,
-    IDRETRY = 4,
-    IDIGNORE = 5,
-    IDYES = 6,
-    IDNO = 7,
-};
 
 // Shows text in a modal box captioned with the application's name and returns the ID* of the
 // button pressed. An MB_OK box without an icon gets the exclamation icon, as the platform does.

@@ -5,19 +5,6 @@
 class CDocument;
 class QWidget;
 
-// Window styles a view's PreCreateWindow may change before its window is made.
-enum : unsigned {
-    WS_HSCROLL = 0x00100000,
-    WS_VSCROLL = 0x00200000,
-    ES_MULTILINE = 0x0004,
-    ES_UPPERCASE = 0x0008,
-    ES_LOWERCASE = 0x0010,
-    ES_AUTOVSCROLL = 0x0040,
-    ES_AUTOHSCROLL = 0x0080,
-    ES_NOHIDESEL = 0x0100,
-    ES_READONLY = 0x0800,
-};
-
 struct CREATESTRUCT {
     unsigned style = 0;
 };
