@@ -7,6 +7,13 @@
 // Every case leaves one line in the summary at the end: pass (with a note where there is
 // something to tell), fail with the reason, or not run and why. The check works on a pipe of its
 // own, purges it at the end and drops only the database objects it created itself.
+//
+// Its parts, in order: helpers (the environment, the client library that was loaded, a
+// statement run through the seven calls, the second session's messages); the CHECK, NOT_RUN and
+// NEED_LOGON verdicts; the OracleCheck fixture (init, cleanup, the summary, sending and
+// receiving); the cases in the order they run, from the client library and the log-on through
+// Generate Procedures, the plain and typed drains and the limits to the clean-up; main, which
+// refuses to run without a log-on and prints the summary.
 #include "LogWindow.h"
 #include "TestSupport.h"
 

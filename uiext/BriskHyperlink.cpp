@@ -1,3 +1,9 @@
+// The hyperlink control. Its parts, in order: the event router that stands in for the label's
+// own message handling, and attaching to the label; the target, underline, followed state and
+// colour; painting, fitting the control to its text, the hand cursor and hovering; the click,
+// which opens the target through the desktop and otherwise through the program registered for
+// HTML files (reading its desktop entry and composing its command); the error texts of a
+// failed open and their box.
 #include "BriskHyperlink.h"
 
 #include <QApplication>

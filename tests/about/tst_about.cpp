@@ -1,6 +1,7 @@
 // The About box as the About command shows it: the three information lines in the heavy font,
 // both links bound with their targets, OK focused, nothing clipped, Esc closing it.
 #include "AboutDlg.h"
+#include "DialogTest.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -19,8 +20,7 @@ const QString kInfo =
 // Runs ShowAboutBox and hands the open box to inspect, which must close it.
 void withAboutBox(const std::function<void(CAboutDialog*)>& inspect) {
     bool seen = false;
-    QTimer::singleShot(0, qApp, [&] {
-        auto* dlg = dynamic_cast<CAboutDialog*>(QApplication::activeModalWidget());
+    InNextModal<CAboutDialog>([&](CAboutDialog* dlg) {
         if (!dlg)
             return;
         seen = true;
@@ -161,8 +161,7 @@ void TestAbout::layoutKeepsEverythingVisible() {
 
 void TestAbout::escapeClosesTheBox() {
     int result = -1;
-    QTimer::singleShot(0, qApp, [&] {
-        QWidget* dlg = QApplication::activeModalWidget();
+    InNextModal([&](QWidget* dlg) {
         if (!dlg)
             return;
         QTest::keyClick(dlg, Qt::Key_Escape);

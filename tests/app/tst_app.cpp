@@ -1,5 +1,10 @@
 // The application shell: start-up order and its ways out, the command line, the command set
 // with menu, toolbar and status bar, recent files, the save prompt and printing.
+//
+// Parts: menu helpers (namespace); the fixture (a started application on a private profile);
+// then the tests in the order of a session: log-on and start-up, the menus, toolbar and prompts,
+// the command line and its switches, recent files, the save prompt, and every command reaching
+// its handler.
 #include "AppTestSupport.h"
 #include "CommandTable.h"
 #include "DocTemplate.h"
@@ -24,14 +29,6 @@
 
 namespace {
 const QString kTitle = QStringLiteral("Tidemark - The PL/SQL Tracing facility");
-
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return QString();
-    return path;
-}
 
 QMenu* topMenu(QMainWindow* frame, const QString& title) {
     for (QAction* a : frame->menuBar()->actions())
@@ -247,7 +244,7 @@ private slots:
 
     void fileArgumentOpensIt() {
         const QString path =
-            writeFile(m_dir, QStringLiteral("trace.log"), "first line\r\nsecond line\r\n");
+            WriteFileIn(m_dir, QStringLiteral("trace.log"), "first line\r\nsecond line\r\n");
         auto app = start({path});
         QVERIFY(app->InitInstance());
         QCOMPARE(app->view()->GetWindowText(), QByteArray("first line\r\nsecond line\r\n"));
@@ -306,7 +303,7 @@ private slots:
 
     void printSwitchPrintsAndEnds() {
         const QString path =
-            writeFile(m_dir, QStringLiteral("print.log"), "PRINTED LOG LINE\r\nSECOND\r\n");
+            WriteFileIn(m_dir, QStringLiteral("print.log"), "PRINTED LOG LINE\r\nSECOND\r\n");
         const QString pdf = m_dir.filePath(QStringLiteral("print.pdf"));
         auto app = start({QStringLiteral("/p"), path});
         app->GetPrinter()->setOutputFormat(QPrinter::PdfFormat);
@@ -316,10 +313,9 @@ private slots:
         const QByteArray bytes = ReadFile(pdf);
         QVERIFY(bytes.startsWith("%PDF"));
         const QString text = PdfText(pdf);
-        if (!text.isEmpty()) {
-            QVERIFY2(text.contains(QStringLiteral("PRINTED LOG LINE")), qPrintable(text));
-            QVERIFY(text.contains(QStringLiteral("SECOND")));
-        }
+        QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) is needed to read the PDF");
+        QVERIFY2(text.contains(QStringLiteral("PRINTED LOG LINE")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("SECOND")));
         QCOMPARE(m_boxes->count(), 0);
         QCOMPARE(app->ExitInstance(), 0);
 
@@ -357,8 +353,8 @@ private slots:
 
         QStringList paths;
         for (int i = 1; i <= 5; ++i) {
-            paths << writeFile(m_dir, QStringLiteral("r%1.log").arg(i),
-                               QByteArray("log ") + QByteArray::number(i));
+            paths << WriteFileIn(m_dir, QStringLiteral("r%1.log").arg(i),
+                                 QByteArray("log ") + QByteArray::number(i));
             app->AddToRecentFileList(paths.last());
         }
         QVERIFY(!placeholder->isVisible());
@@ -383,7 +379,7 @@ private slots:
     }
 
     void recentEntriesLeaveOnlyWhenTheFileCannotBeOpened() {
-        const QString kept = writeFile(m_dir, QStringLiteral("kept.log"), "kept\r\n");
+        const QString kept = WriteFileIn(m_dir, QStringLiteral("kept.log"), "kept\r\n");
         const QString gone = m_dir.filePath(QStringLiteral("gone.log"));
         auto app = start({}, true);
         QVERIFY(app->InitInstance());
@@ -445,8 +441,8 @@ private slots:
     }
 
     void everyCommandReachesItsHandler() {
-        const QString logA = writeFile(m_dir, QStringLiteral("a.log"), "alpha\r\n");
-        const QString logB = writeFile(m_dir, QStringLiteral("b.log"), "bravo\r\n");
+        const QString logA = WriteFileIn(m_dir, QStringLiteral("a.log"), "alpha\r\n");
+        const QString logB = WriteFileIn(m_dir, QStringLiteral("b.log"), "bravo\r\n");
         auto app = start({}, true);
         QVERIFY(app->InitInstance());
         CMainFrame* frame = app->frame();
@@ -498,8 +494,9 @@ private slots:
         app->GetPrinter()->setOutputFileName(pdf);
         route(ID_FILE_PRINT_DIRECT);
         QVERIFY(ReadFile(pdf).startsWith("%PDF"));
-        if (const QString text = PdfText(pdf); !text.isEmpty())
-            QVERIFY2(text.contains(QStringLiteral("bravo")), qPrintable(text));
+        const QString text = PdfText(pdf);
+        QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) is needed to read the PDF");
+        QVERIFY2(text.contains(QStringLiteral("bravo")), qPrintable(text));
 
         // Edit commands on the editable log.
         view->selectAll();

@@ -1,34 +1,51 @@
 #pragma once
-// Helpers for dialog tests: running a modal dialog with a test body inside its loop, and checking
-// that no control clips its text.
+// Helpers for dialog tests: acting inside the next modal dialog (any dialog or message box, or a
+// CDialog run here), and checking that no control clips its text.
 #include "Dialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
 
+// Once the next modal loop runs, hands body the active modal widget as a W (a null pointer when
+// there is none, or it is not a W); context ends the wait if it goes first. A dialog the body
+// leaves open (a failed check returns early) is rejected, so that the modal loop ends and the
+// test goes on.
+template <class W = QWidget, class Body> void InNextModal(Body body, QObject* context = qApp) {
+    QTimer::singleShot(0, context, [body]() mutable {
+        const QPointer<QWidget> active = QApplication::activeModalWidget();
+        body(dynamic_cast<W*>(active.data()));
+        if (auto* dialog = qobject_cast<QDialog*>(active.data()); dialog && dialog->isVisible())
+            dialog->reject();
+    });
+}
+
 // Runs dlg.DoModal() and, once its loop runs and the dialog is active, body() inside it. If the
 // body leaves the dialog open (a failed check returns early), the dialog is ended with -99 so that
 // the test goes on.
 template <class Body> int RunModal(CDialog& dlg, Body body) {
-    QTimer::singleShot(0, &dlg, [&dlg, &body] {
-        [&] {
-            QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(&dlg));
-            // As on a desktop, the new dialog is the active window (focus, mnemonics).
-            dlg.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&dlg));
-            body();
-        }();
-        if (dlg.isVisible())
-            dlg.done(-99);
-    });
+    InNextModal(
+        [&dlg, &body](QWidget* active) {
+            [&] {
+                QCOMPARE(active, static_cast<QWidget*>(&dlg));
+                // As on a desktop, the new dialog is the active window (focus, mnemonics).
+                dlg.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&dlg));
+                body();
+            }();
+            if (dlg.isVisible())
+                dlg.done(-99);
+        },
+        &dlg);
     return dlg.DoModal();
 }
 
@@ -93,4 +110,12 @@ template <class Dlg> QStringList ClippedControlsInFont(const QString& family, in
     const QStringList clipped = ClippedControls(Dlg());
     QApplication::setFont(original);
     return clipped;
+}
+
+// The body of a test whose rows come from AddFontRows: nothing of a Dlg clips in the row's font.
+template <class Dlg> void VerifyNothingClipsInFont() {
+    QFETCH(QString, family);
+    QFETCH(int, points);
+    const QStringList clipped = ClippedControlsInFont<Dlg>(family, points);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
 }

@@ -57,6 +57,11 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+QString WriteFileIn(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString path = dir.filePath(name);
+    return WriteFile(path, bytes) ? path : QString();
+}
+
 QString SqlLiteral(QString text) {
     return "'" + text.replace('\'', "''") + "'";
 }
@@ -142,9 +147,7 @@ QString NameOwnSession() {
     return name;
 }
 
-PipeSender::PipeSender() {
-    m_conn = PQconnectdb(TestDatabase::conninfo().c_str());
-}
+PipeSender::PipeSender(const std::string& conninfo) : m_conn(PQconnectdb(conninfo.c_str())) {}
 PipeSender::~PipeSender() {
     PQfinish(m_conn);
 }
@@ -155,18 +158,34 @@ QString PipeSender::error() const {
     return m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)) : QStringLiteral("no connection");
 }
 
+// send_message with a NULL timeout waits as long as the server lets it, as without one.
 bool PipeSender::sendDebug(const QString& text, const QString& pipe) {
     const QByteArray t = text.toUtf8();
     const QByteArray p = pipe.toUtf8();
-    const char* values[] = {t.constData(), p.constData()};
+    const QByteArray w = QByteArray::number(m_wait);
+    const char* values[] = {t.constData(), p.constData(), m_wait < 0 ? nullptr : w.constData()};
     PGresult* r = PQexecParams(m_conn,
                                "SELECT dbms_pipe.pack_message(length($1::text)), "
-                               "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text)",
-                               2, nullptr, values, nullptr, nullptr, 0);
+                               "dbms_pipe.pack_message($1::text), "
+                               "dbms_pipe.send_message($2::text, $3::int)",
+                               3, nullptr, values, nullptr, nullptr, 0);
     const bool good =
         PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 2)) == "0";
     PQclear(r);
     return good;
+}
+
+int PipeSender::sendItems(const QString& pipe, const QStringList& items, int timeout) {
+    // What an earlier refused message left in the buffer does not go out with this one.
+    exec(QStringLiteral("SELECT dbms_pipe.reset_buffer()"));
+    for (const QString& item : items)
+        if (!exec(QStringLiteral("SELECT dbms_pipe.pack_message(%1)").arg(item)))
+            return -1;
+    const QString status =
+        scalar(QStringLiteral("SELECT dbms_pipe.send_message(%1, %2::int)")
+                   .arg(SqlLiteral(pipe),
+                        timeout < 0 ? QStringLiteral("NULL") : QString::number(timeout)));
+    return status.isEmpty() ? -1 : status.toInt();
 }
 
 bool PipeSender::exec(const QString& sql) {

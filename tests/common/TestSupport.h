@@ -3,6 +3,7 @@
 // what was shown, and the throw-away database that `make test` provides.
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <libpq-fe.h>
 #include <memory>
@@ -29,6 +30,8 @@ private:
 QByteArray ReadFile(const QString& path);
 // Writes the bytes as the whole file; false when that fails.
 bool WriteFile(const QString& path, const QByteArray& bytes);
+// Writes the bytes as the file of that name in the folder; its path, or empty when that fails.
+QString WriteFileIn(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 // The text of a PDF file as pdftotext lays it out (pages end with a form feed); empty when the
 // tool is missing.
 QString PdfText(const QString& path);
@@ -73,26 +76,39 @@ bool LogonToTestDatabase();
 // find its backend from a side session without touching those of suites running alongside.
 QString NameOwnSession();
 
-// A second, independent session to the test database: sends messages as other programs do.
+// A second, independent session to the test database (or to the server the keyword/value text
+// names): sends messages of any shape as other programs do, and runs SQL beside the program.
 class PipeSender {
 public:
-    PipeSender();
+    explicit PipeSender(const std::string& conninfo = TestDatabase::conninfo());
     ~PipeSender();
     PipeSender(const PipeSender&) = delete;
     PipeSender& operator=(const PipeSender&) = delete;
 
     bool ok() const;
     QString error() const;
+    // How long a send waits on a full pipe, in seconds (send_message's timeout); until this is
+    // called, as long as the server lets it. Where nothing else drains the pipe, a limit turns a
+    // wait that would never end into a failure.
+    void setWait(int seconds) { m_wait = seconds; }
     // Packs the text's length as a number, then the text, and sends it: what SendDebugMessage does.
     bool sendDebug(const QString& text, const QString& pipe = QStringLiteral("tidemark"));
+    // Packs each item (an SQL expression, packed as its own type) into an empty buffer and sends
+    // the message: send_message's status (0 sent, 1 timed out), or -1 when the server refused a
+    // step. The timeout is in seconds; without one, the sender's wait.
+    int sendItems(const QString& pipe, const QStringList& items) {
+        return sendItems(pipe, items, m_wait);
+    }
+    int sendItems(const QString& pipe, const QStringList& items, int timeout);
     // Runs any SQL; true when the server accepted it.
     bool exec(const QString& sql);
-    // Runs SQL returning one value as text.
+    // Runs SQL returning one value as text (of the last statement when there are several).
     QString scalar(const QString& sql);
     PGconn* connection() const { return m_conn; }
 
 private:
     PGconn* m_conn = nullptr;
+    int m_wait = -1; // below 0: the server's own limit
 };
 
 // Test-side guard: fails the current test with a message when the database is missing.

@@ -1,5 +1,9 @@
 // The Connect dialog without a database: its template, the remembered values, the server list
 // and the checks made before any log-on.
+//
+// Parts: the template (fonts, layout); what the dialog shows at start (empty fields, the
+// remembered user); the ways to cancel; the server list in the profile (adding, short and
+// damaged lists); the limits on the fields; picking a list entry by its prefix; the wait cursor.
 #include "ConnectTest.h"
 #include "DialogTest.h"
 #include "TestSupport.h"
@@ -45,10 +49,7 @@ void TestConnectDialog::textsFitInAnyFont_data() {
 }
 
 void TestConnectDialog::textsFitInAnyFont() {
-    QFETCH(QString, family);
-    QFETCH(int, points);
-    const QStringList clipped = ClippedControlsInFont<TestConnectDlg>(family, points);
-    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
+    VerifyNothingClipsInFont<TestConnectDlg>();
 }
 
 void TestConnectDialog::templateLayout() {

@@ -1,5 +1,6 @@
 // The real message box, without the test responder: which answers Esc and the close box give.
 // An Abort/Retry/Ignore box must not turn Esc into Abort, which ends the program.
+#include "DialogTest.h"
 #include "MessageBox.h"
 
 #include <QApplication>
@@ -20,8 +21,7 @@ struct Outcome {
 
 Outcome showAndAct(UINT type, QMessageBox::StandardButton last) {
     Outcome o;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    InNextModal<QMessageBox>([&](QMessageBox* box) {
         if (!box)
             return;
         QTest::keyClick(box, Qt::Key_Escape);

@@ -1,5 +1,11 @@
 // The log window and its document: exact bytes of appends, saving and reopening, the
 // modified flag, the window's styles, and the settings the view starts with.
+//
+// Parts: helpers (literal bytes, acting in the file dialog); then the tests: the settings the
+// view starts with, appending, saving and reopening, the screen reader's text, the size limit,
+// New, the modified flag, the typing limit, Find, printing, read-only, failed saves, Open's
+// file list, and foreign timers.
+#include "DialogTest.h"
 #include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
@@ -35,12 +41,9 @@ template <std::size_t N> QByteArray Bytes(const char (&text)[N]) {
 // Runs body on the real file dialog that the next modal loop shows; a dialog the body leaves
 // open (a failed check) is cancelled so that the test goes on.
 template <class Body> void InFileDialog(Body body) {
-    QTimer::singleShot(0, [body] {
-        auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    InNextModal<QFileDialog>([body](QFileDialog* dlg) {
         QVERIFY(dlg);
         body(dlg);
-        if (dlg->isVisible())
-            dlg->reject();
     });
 }
 } // namespace

@@ -11,23 +11,11 @@
 #include <QTest>
 
 namespace {
-// Packs and sends items from the second session; each item is an SQL expression.
-bool sendItems(PipeSender& s, const QString& pipe, const QStringList& items) {
-    for (const QString& item : items)
-        if (!s.exec(QStringLiteral("SELECT dbms_pipe.pack_message(%1)").arg(item)))
-            return false;
-    QString p = pipe;
-    p.replace("'", "''");
-    return s.scalar(QStringLiteral("SELECT dbms_pipe.send_message('%1')").arg(p)) == "0";
-}
-
 int waiting(PipeSender& s, const QString& pipe) {
-    QString p = pipe;
-    p.replace("'", "''");
     return s
-        .scalar(QStringLiteral("SELECT count(*) FROM dbms_pipe.db_pipes WHERE name = '%1' AND "
+        .scalar(QStringLiteral("SELECT count(*) FROM dbms_pipe.db_pipes WHERE name = %1 AND "
                                "items > 0")
-                    .arg(p))
+                    .arg(SqlLiteral(pipe)))
         .toInt();
 }
 } // namespace
@@ -114,9 +102,9 @@ void TestReceiver::typedModeBytes() {
 void TestReceiver::typedItemKinds() {
     LogWindow m("kinds", true, true);
     MessageBoxRecorder boxes;
-    QVERIFY(sendItems(*m_sender, "kinds", {})); // a message without items
-    QVERIFY(
-        sendItems(*m_sender, "kinds", {"'\\x0102'::bytea", "date '2026-12-07'", "42.5::numeric"}));
+    QVERIFY(m_sender->sendItems("kinds", {}) == 0); // a message without items
+    QVERIFY(m_sender->sendItems("kinds",
+                                {"'\\x0102'::bytea", "date '2026-12-07'", "42.5::numeric"}) == 0);
     m.view.PollPipe();
     QCOMPARE(boxes.count(), 0);
     const QByteArray log = m.log();
@@ -129,7 +117,7 @@ void TestReceiver::typedItemKinds() {
 void TestReceiver::unknownItemEndsOnlyItsMessage() {
     LogWindow m("unknown_item", true, true);
     MessageBoxRecorder boxes;
-    QVERIFY(sendItems(*m_sender, "unknown_item", {"'before'::text", "now()", "'lost'::text"}));
+    QVERIFY(m_sender->sendItems("unknown_item", {"'before'::text", "now()", "'lost'::text"}) == 0);
     QVERIFY(m_sender->sendDebug("next", "unknown_item"));
     m.view.PollPipe(); // must return: the timestamp item cannot be unpacked by the block
     QCOMPARE(m.log(), QByteArray("MESSAGE:\r\nVARCHAR2:\t'before'\r\n''\r\n\r\n"
@@ -153,7 +141,7 @@ void TestReceiver::longestTextAndOneTooLong() {
 
 void TestReceiver::brokenPlainConventionIsReportedAndDrainEnds() {
     LogWindow m("broken");
-    QVERIFY(sendItems(*m_sender, "broken", {"'no length first'::text"}));
+    QVERIFY(m_sender->sendItems("broken", {"'no length first'::text"}) == 0);
     QVERIFY(m_sender->sendDebug("good", "broken"));
     MessageBoxRecorder boxes;
     m.view.PollPipe();
@@ -240,7 +228,7 @@ void TestReceiver::pipeNameIsAlwaysOneLiteral() {
 
 void TestReceiver::tickDuringErrorBoxStartsNoSecondDrain() {
     LogWindow m("reentry");
-    QVERIFY(sendItems(*m_sender, "reentry", {"'no length'::text"}));
+    QVERIFY(m_sender->sendItems("reentry", {"'no length'::text"}) == 0);
     QVERIFY(m_sender->sendDebug("second", "reentry"));
     m.view.m_nTimerId = 99;
     int boxes = 0;
@@ -265,7 +253,7 @@ void TestReceiver::errorBoxShowsWhatTheDrainReceivedBefore() {
     LogWindow m("shown_before");
     QVERIFY(m_sender->sendDebug("one", "shown_before"));
     QVERIFY(m_sender->sendDebug("two", "shown_before"));
-    QVERIFY(sendItems(*m_sender, "shown_before", {"'no length'::text"}));
+    QVERIFY(m_sender->sendItems("shown_before", {"'no length'::text"}) == 0);
     QVERIFY(m_sender->sendDebug("three", "shown_before"));
     QList<QByteArray> logWhileShown;
     AfxSetMessageBoxResponder([&](const QString&, UINT) {

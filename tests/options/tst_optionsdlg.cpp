@@ -28,10 +28,7 @@ void TestOptionsDialog::textsFitInAnyFont_data() {
 }
 
 void TestOptionsDialog::textsFitInAnyFont() {
-    QFETCH(QString, family);
-    QFETCH(int, points);
-    const QStringList clipped = ClippedControlsInFont<TestOptionsDlg>(family, points);
-    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
+    VerifyNothingClipsInFont<TestOptionsDlg>();
 }
 
 void TestOptionsDialog::templateLayout() {

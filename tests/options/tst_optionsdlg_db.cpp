@@ -104,8 +104,7 @@ void TestGenerateProcedures::okThroughTheViewTakesTheFiveValues() {
 
     // The dialog that the command shows: another pipe, typed items, no editing, the shortest
     // period; the line-feed flag stays as it was.
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<COptionsDlg*>(QApplication::activeModalWidget());
+    InNextModal<COptionsDlg>([&](COptionsDlg* dlg) {
         QVERIFY(dlg);
         qobject_cast<QLineEdit*>(dlg->GetDlgItem(COptionsDlg::IDC_PIPENAME))->setText("options_b");
         qobject_cast<QCheckBox*>(dlg->GetDlgItem(COptionsDlg::IDC_AUTOUNPACK))->click();

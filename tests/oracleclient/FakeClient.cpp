@@ -4,6 +4,10 @@
 //
 // Built twice: as a current client (both the modern calls and their older forms) and, with
 // FAKEOCI_OLD_CLIENT, as a client from before OCIEnvNlsCreate and OCILogon2.
+//
+// Parts: the recorded state (handles, binds, scripted failures and OUT values) and its helpers;
+// the control functions the test steers it with (fakeoci_*); the client interface itself, from
+// the environment and handles through the log-on forms to prepare, bind and execute.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,11 @@
 // The Oracle driver against a stand-in client library (FakeClient.cpp): which library it loads,
 // which OCI calls it makes with which arguments, and what it makes of their results.
+//
+// Parts: the stand-in library's handle and helpers, and a child process for log-ons that need
+// a fresh process (namespace); then the tests: the calls a log-on, an execute and its binds
+// make; errors of execute, prepare and bind; statement texts; cursor misuse and lifetime; log-on
+// errors; the older client's calls; finding and loading the library; last, the whole call layer
+// on the driver.
 #include "Driver.h"
 #include "Logon.h"
 #include "Oci.h"

@@ -1,5 +1,11 @@
 // The call layer against the real server: log-on, error reports, and the pipe blocks run
 // through COciCursor exactly as the receiver and the Options command run them.
+//
+// Parts: helpers (a receive, a plain message and a typed item taken through COciCursor as the
+// receiver takes them, a session of another role);
+// then the tests: log-on and error reports, a cursor outliving its session, plain and typed
+// messages, integers at their limits, overflow and NULL, wrong item types, the pipe name, purge,
+// and the sending procedures as every user sees them.
 #include "Driver.h"
 #include "Logon.h"
 #include "MessageBox.h"

@@ -3,6 +3,12 @@
 // error box, no drain loops or hangs (the suite finishing is the proof), the log keeps what was
 // received before and can still be saved. The server is the test's own, so that it may be
 // stopped without harming the other suites.
+//
+// Parts: helpers that send to the private server and end the program's session from outside;
+// the fixture (the server, the log-on, the checks every lost session ends with); the faults,
+// from a stop in the middle of a drain through a frozen server, a cancelled statement, a
+// termination while polling and a restart to a log-on to a stopped server; last, Abort in the
+// error box, run in a child process.
 #include "LogWindow.h"
 #include "PrivateServer.h"
 #include "TestSupport.h"
@@ -20,23 +26,13 @@
 #include <stdexcept>
 
 namespace {
-QString scalar(PGconn* c, const QString& sql) {
-    PGresult* r = PQexec(c, sql.toUtf8().constData());
-    QString v;
-    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0)
-        v = QString::fromUtf8(PQgetvalue(r, 0, 0));
-    PQclear(r);
-    return v;
-}
-
-// Sends texts as the sending procedure packs them: the length, then the text.
+// Sends texts as the sending procedure packs them (the length, then the text) from a fresh
+// session: the server may have been restarted since the last one.
 bool send(PrivateServer& server, const QString& pipe, const QStringList& texts) {
-    return server.admin([&](PGconn* c) {
+    return server.admin([&](PipeSender& s) {
+        s.setWait(5);
         for (const QString& t : texts)
-            if (scalar(c, QStringLiteral("SELECT dbms_pipe.pack_message(length(%1)); "
-                                         "SELECT dbms_pipe.pack_message(%1::text); "
-                                         "SELECT dbms_pipe.send_message(%2, 5)")
-                              .arg(SqlLiteral(t), SqlLiteral(pipe))) != "0")
+            if (!s.sendDebug(t, pipe))
                 return false;
         return true;
     });
@@ -45,17 +41,14 @@ bool send(PrivateServer& server, const QString& pipe, const QStringList& texts) 
 // A message that breaks the plain convention (text where the length belongs): its report is
 // the moment at which a test acts in the middle of a drain.
 bool sendBroken(PrivateServer& server, const QString& pipe) {
-    return server.admin([&](PGconn* c) {
-        return scalar(c, QStringLiteral("SELECT dbms_pipe.pack_message('not a length'::text); "
-                                        "SELECT dbms_pipe.send_message(%1, 5)")
-                             .arg(SqlLiteral(pipe))) == "0";
-    });
+    return server.admin(
+        [&](PipeSender& s) { return s.sendItems(pipe, {"'not a length'::text"}, 5) == 0; });
 }
 
 // Ends the program's session from outside; true when exactly that one session ended.
-bool terminateTheProgramsSession(PGconn* c) {
-    return scalar(c, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                     "WHERE application_name = 'Tidemark'") == "1";
+bool terminateTheProgramsSession(PipeSender& s) {
+    return s.scalar("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                    "WHERE application_name = 'Tidemark'") == "1";
 }
 
 // "one", "two", the broken message, "three": a drain reports in the middle, after "two".
@@ -176,9 +169,9 @@ private slots:
         QVERIFY2(lastText.contains("ORA-0311"), qPrintable(lastText));
         QCOMPARE(m.log(), QByteArray("one\r\ntwo\r\n"));
         // No session was opened again behind the program's back.
-        QVERIFY(m_server->admin([](PGconn* c) {
-            return scalar(c, "SELECT count(*) FROM pg_stat_activity WHERE application_name = "
-                             "'Tidemark'") == "0";
+        QVERIFY(m_server->admin([](PipeSender& s) {
+            return s.scalar("SELECT count(*) FROM pg_stat_activity WHERE application_name = "
+                            "'Tidemark'") == "0";
         }));
         QTemporaryDir dir;
         MessageBoxRecorder saving;
@@ -192,11 +185,10 @@ private slots:
         // type would send the drain round the item loop for as long as the session is gone.
         QVERIFY2(logon(), "log-on to the private server");
         LogWindow m("ended_typed", true);
-        QVERIFY(m_server->admin([](PGconn* c) {
-            return scalar(c, "SELECT dbms_pipe.pack_message('first'::text); "
-                             "SELECT dbms_pipe.pack_message(power(10::numeric, 40000)); "
-                             "SELECT dbms_pipe.pack_message('third'::text); "
-                             "SELECT dbms_pipe.send_message('ended_typed', 5)") == "0";
+        QVERIFY(m_server->admin([](PipeSender& s) {
+            return s.sendItems("ended_typed",
+                               {"'first'::text", "power(10::numeric, 40000)", "'third'::text"},
+                               5) == 0;
         }));
         QStringList texts;
         bool killed = false;
@@ -232,8 +224,8 @@ private slots:
         LogWindow m("frozen");
         QVERIFY(sendAroundABrokenMessage(*m_server, "frozen"));
         int pid = 0;
-        QVERIFY(m_server->admin([&](PGconn* c) {
-            pid = scalar(c, "SELECT pid FROM pg_stat_activity WHERE application_name = 'Tidemark'")
+        QVERIFY(m_server->admin([&](PipeSender& s) {
+            pid = s.scalar("SELECT pid FROM pg_stat_activity WHERE application_name = 'Tidemark'")
                       .toInt();
             return pid > 0;
         }));
@@ -268,12 +260,11 @@ private slots:
         // Another session holds a lock for longer than the server lets one of our statements
         // wait: the statement fails with a report, the connection is kept, the monitor goes on.
         QVERIFY2(logon(), "log-on to the private server");
-        QVERIFY(m_server->admin([](PGconn* c) {
-            return scalar(c, "CREATE TABLE IF NOT EXISTS held (x int); SELECT 1") == "1";
+        QVERIFY(m_server->admin([](PipeSender& s) {
+            return s.scalar("CREATE TABLE IF NOT EXISTS held (x int); SELECT 1") == "1";
         }));
-        std::unique_ptr<PGconn, void (*)(PGconn*)> holder(PQconnectdb(m_server->conninfo().c_str()),
-                                                          PQfinish);
-        QCOMPARE(scalar(holder.get(), "BEGIN; LOCK TABLE held; SELECT 1"), QStringLiteral("1"));
+        auto holder = std::make_unique<PipeSender>(m_server->conninfo());
+        QCOMPARE(holder->scalar("BEGIN; LOCK TABLE held; SELECT 1"), QStringLiteral("1"));
         {
             MessageBoxRecorder boxes;
             COciCursor cursor;
@@ -378,13 +369,15 @@ private slots:
         QVERIFY(OciLogon("postgres", qgetenv("TIDEMARK_REL_CHILD_PASSWORD").constData(),
                          qgetenv("TIDEMARK_REL_CHILD_CONNECT").constData()) == 1);
         LogWindow m("aborting");
-        PGconn* admin = PQconnectdb(
-            ("host=127.0.0.1 port=" +
-             qgetenv("TIDEMARK_REL_CHILD_CONNECT").split(':').value(2).split('/').value(0) +
-             " dbname=postgres user=postgres password=" + qgetenv("TIDEMARK_REL_CHILD_PASSWORD"))
-                .constData());
-        QVERIFY(terminateTheProgramsSession(admin));
-        PQfinish(admin);
+        {
+            PipeSender admin(
+                ("host=127.0.0.1 port=" +
+                 qgetenv("TIDEMARK_REL_CHILD_CONNECT").split(':').value(2).split('/').value(0) +
+                 " dbname=postgres user=postgres password=" +
+                 qgetenv("TIDEMARK_REL_CHILD_PASSWORD"))
+                    .toStdString());
+            QVERIFY(terminateTheProgramsSession(admin));
+        }
         MessageBoxRecorder boxes;
         boxes.answer(IDABORT);
         printf("drain\n");

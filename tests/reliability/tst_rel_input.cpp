@@ -16,20 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-// Packs items (SQL expressions) and sends them; the send's status, or -1 when refused.
-int sendItems(PipeSender& s, const QString& pipe, const QStringList& items, int timeout = 2) {
-    s.exec("SELECT dbms_pipe.reset_buffer()");
-    for (const QString& item : items)
-        if (!s.exec(QStringLiteral("SELECT dbms_pipe.pack_message(%1)").arg(item)))
-            return -1;
-    const QString status = s.scalar(
-        QStringLiteral("SELECT dbms_pipe.send_message(%1, %2)").arg(SqlLiteral(pipe)).arg(timeout));
-    return status.isEmpty() ? -1 : status.toInt();
-}
-
-} // namespace
-
 class TestReliabilityInput : public QObject {
     Q_OBJECT
     std::unique_ptr<PrivateServer> m_server;
@@ -38,16 +24,14 @@ class TestReliabilityInput : public QObject {
 
 private slots:
     void initTestCase() {
-        REQUIRE_DATABASE();
         // The size probe fills orafce's shared memory: a server of its own.
-        m_server = std::make_unique<PrivateServer>();
-        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
-        m_server->becomeTheTestDatabase();
+        START_PRIVATE_TEST_DATABASE(m_server);
         m_profile = std::make_unique<ScopedProfile>();
         MessageBoxRecorder boxes;
         QVERIFY2(LogonToTestDatabase(), qPrintable(boxes.lastText()));
         m_sender = std::make_unique<PipeSender>();
         QVERIFY2(m_sender->ok(), qPrintable(m_sender->error()));
+        m_sender->setWait(2); // nothing drains the pipes while a test sends
     }
     void cleanupTestCase() {
         m_sender.reset();
@@ -72,8 +56,8 @@ private slots:
         QFETCH(QString, pipe);
         LogWindow m(pipe);
         MessageBoxRecorder boxes;
-        const int sent = sendItems(*m_sender, pipe, {"5", "'hello'::text"});
-        QVERIFY(sendItems(*m_sender, "bystander", {"7", "'neighbour'::text"}) == 0);
+        const int sent = m_sender->sendItems(pipe, {"5", "'hello'::text"});
+        QVERIFY(m_sender->sendItems("bystander", {"7", "'neighbour'::text"}) == 0);
         m.view.PollPipe();
         if (sent == 0) {
             // The pipe took the message: it arrives whole, from that pipe alone.
@@ -136,9 +120,8 @@ private slots:
         int good = 1, bad = 64 * 1024;
         while (bad - good > 1) {
             const int n = (good + bad) / 2;
-            const int status =
-                sendItems(*m_sender, "size_probe",
-                          {QString::number(n), QStringLiteral("repeat('x', %1)").arg(n)}, 0);
+            const int status = m_sender->sendItems(
+                "size_probe", {QString::number(n), QStringLiteral("repeat('x', %1)").arg(n)}, 0);
             m_sender->exec("SELECT dbms_pipe.purge('size_probe')");
             (status == 0 ? good : bad) = n;
         }
@@ -150,8 +133,7 @@ private slots:
             LogWindow m("size_limit", true);
             MessageBoxRecorder boxes;
             QCOMPARE(
-                sendItems(*m_sender, "size_limit", {QString::number(good), SqlLiteral(largest)}),
-                0);
+                m_sender->sendItems("size_limit", {QString::number(good), SqlLiteral(largest)}), 0);
             QVERIFY(m_sender->sendDebug("after", "size_limit"));
             m.view.PollPipe();
             QCOMPARE(boxes.count(), 0);
@@ -164,7 +146,7 @@ private slots:
         // nor overrun, and the next message follows.
         LogWindow m("size_limit");
         MessageBoxRecorder boxes;
-        QCOMPARE(sendItems(*m_sender, "size_limit", {QString::number(good), SqlLiteral(largest)}),
+        QCOMPARE(m_sender->sendItems("size_limit", {QString::number(good), SqlLiteral(largest)}),
                  0);
         QVERIFY(m_sender->sendDebug("after", "size_limit"));
         m.view.PollPipe();
@@ -178,8 +160,8 @@ private slots:
         for (bool typed : {false, true}) {
             LogWindow m("nulls", typed);
             MessageBoxRecorder boxes;
-            QCOMPARE(sendItems(*m_sender, "nulls", {"length(NULL::text)", "NULL::text"}), 0);
-            QCOMPARE(sendItems(*m_sender, "nulls", {"3", "NULL::text"}), 0);
+            QCOMPARE(m_sender->sendItems("nulls", {"length(NULL::text)", "NULL::text"}), 0);
+            QCOMPARE(m_sender->sendItems("nulls", {"3", "NULL::text"}), 0);
             QVERIFY(m_sender->sendDebug("after", "nulls"));
             m.view.PollPipe();
             QVERIFY2(boxes.count() <= 2, qPrintable(boxes.lastText()));
@@ -211,7 +193,7 @@ private slots:
         QFETCH(QStringList, items);
         LogWindow m("convention");
         MessageBoxRecorder boxes;
-        QCOMPARE(sendItems(*m_sender, "convention", items), 0);
+        QCOMPARE(m_sender->sendItems("convention", items), 0);
         QVERIFY(m_sender->sendDebug("after", "convention"));
         m.view.PollPipe();
         // At most one report per call the message makes fail, and the next message follows.
@@ -236,9 +218,9 @@ private slots:
         LogWindow m("typed_odd", true);
         MessageBoxRecorder boxes;
         // At the start, in the middle and at the end of a message.
-        QCOMPARE(sendItems(*m_sender, "typed_odd", {item, "'lost'::text"}), 0);
-        QCOMPARE(sendItems(*m_sender, "typed_odd", {"'kept'::text", item, "'lost'::text"}), 0);
-        QCOMPARE(sendItems(*m_sender, "typed_odd", {"'kept'::text", item}), 0);
+        QCOMPARE(m_sender->sendItems("typed_odd", {item, "'lost'::text"}), 0);
+        QCOMPARE(m_sender->sendItems("typed_odd", {"'kept'::text", item, "'lost'::text"}), 0);
+        QCOMPARE(m_sender->sendItems("typed_odd", {"'kept'::text", item}), 0);
         QVERIFY(m_sender->sendDebug("after", "typed_odd"));
         m.view.PollPipe();
         QCOMPARE(boxes.count(), 0);

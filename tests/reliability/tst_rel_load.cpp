@@ -25,24 +25,10 @@ const char kPipe[] = "tidemark_load";
 // One sender session of its own, sending "sender-k #n" for n = 1..count as the sending
 // procedure packs it; waits on a full pipe as the procedure does.
 void sendAll(int k, int count, std::atomic<int>& failures) {
-    std::unique_ptr<PGconn, void (*)(PGconn*)> conn(PQconnectdb(TestDatabase::conninfo().c_str()),
-                                                    PQfinish);
-    if (PQstatus(conn.get()) != CONNECTION_OK) {
-        ++failures;
-        return;
-    }
-    PQclear(PQprepare(conn.get(), "send",
-                      "SELECT dbms_pipe.pack_message(length($1::text)), "
-                      "dbms_pipe.pack_message($1::text), dbms_pipe.send_message($2::text, 60)",
-                      2, nullptr));
+    PipeSender sender;
+    sender.setWait(60);
     for (int n = 1; n <= count; ++n) {
-        const QByteArray text = QStringLiteral("sender-%1 #%2").arg(k).arg(n).toUtf8();
-        const char* values[] = {text.constData(), kPipe};
-        PGresult* r = PQexecPrepared(conn.get(), "send", 2, values, nullptr, nullptr, 0);
-        const bool good =
-            PQresultStatus(r) == PGRES_TUPLES_OK && QByteArray(PQgetvalue(r, 0, 2)) == "0";
-        PQclear(r);
-        if (!good) {
+        if (!sender.sendDebug(QStringLiteral("sender-%1 #%2").arg(k).arg(n), kPipe)) {
             ++failures;
             return;
         }
@@ -56,12 +42,9 @@ class TestReliabilityLoad : public QObject {
 
 private slots:
     void initTestCase() {
-        REQUIRE_DATABASE();
         // A full pipe takes most of orafce's shared memory: a server of its own, so that the
         // suites beside this one are not starved.
-        m_server = std::make_unique<PrivateServer>();
-        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
-        m_server->becomeTheTestDatabase();
+        START_PRIVATE_TEST_DATABASE(m_server);
     }
     void cleanupTestCase() { m_server.reset(); }
 
@@ -80,8 +63,7 @@ private slots:
         } purge{sender};
         // Messages without items are the smallest: the most that orafce's memory holds.
         int queued = 0;
-        while (queued < 1000 &&
-               sender.scalar("SELECT dbms_pipe.send_message('long_drain', 0)") == "0")
+        while (queued < 1000 && sender.sendItems("long_drain", {}, 0) == 0)
             ++queued;
         QVERIFY2(queued > 120, qPrintable(QString::number(queued)));
 

@@ -48,11 +48,8 @@ class TestReliabilitySecurity : public QObject {
 
 private slots:
     void initTestCase() {
-        REQUIRE_DATABASE();
         // Roles, databases and role settings of its own: a server of its own.
-        m_server = std::make_unique<PrivateServer>();
-        QVERIFY2(m_server->ready(), qPrintable(m_server->log()));
-        m_server->becomeTheTestDatabase();
+        START_PRIVATE_TEST_DATABASE(m_server);
         m_admin = std::make_unique<PipeSender>();
         QVERIFY2(m_admin->ok(), qPrintable(m_admin->error()));
         // A password with blanks, an apostrophe and an option of its own: it is a password.

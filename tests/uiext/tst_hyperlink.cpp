@@ -1,5 +1,10 @@
 // The hyperlink control on a real dialog: fitting, target and text, colours as drawn, the
 // open steps with the fallback command line, and the error messages. No test starts a program.
+//
+// Parts: a dialog that carries the link, a link whose open steps are scripted and record what
+// they started, and a reader of the colours drawn (namespace); then the tests: fitting, target
+// and text, colours, cutting and composing the fallback command line, the error messages,
+// missing files, and the fallback to the program registered for HTML files.
 #include "BriskHyperlink.h"
 #include "TestSupport.h"
 
