@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -64,6 +65,9 @@ struct State {
     std::map<std::string, Failure> failures;                              // by call name, used once
     std::vector<std::pair<std::string, std::optional<std::string>>> outs; // placeholder, value
     std::string lastCallsCopy;
+    std::vector<std::string> attributes; // OCIAttrSet on a service context: "attr=value"
+    // Every execution from now on fails with this error (a server gone away), when set.
+    std::optional<Failure> broken;
 };
 
 State& state() {
@@ -184,7 +188,439 @@ void WriteOuts(Handle* stmt) {
     }
 }
 
+// ---- a stand-in for the server's pipes ----
+//
+// Once a test sends a message, the receiver's statements are answered from these pipes as the
+// fake's model of the server answers them: a wrong-type unpack fails and leaves the item, an
+// unpack past the last item fails, and an error's text is its stack and then its backtrace,
+// ending at "line 1" of the one-line block. The read-ahead block (recognised by its :tm_buf
+// bind) is run by the same unpacks, as the server runs it.
+
+struct Item {
+    int type; // Oracle's codes: 6, 9, 11, 12, 23, or any other
+    std::optional<std::string> value;
+};
+using PipeMessage = std::vector<Item>;
+
+struct Pipes {
+    bool on = false;
+    std::map<std::string, std::deque<PipeMessage>> queues;
+    PipeMessage buffer; // the session's message buffer
+    std::size_t next = 0;
+    int blocks = 0;     // read-ahead blocks run
+    int statements = 0; // receiver statements answered per statement
+};
+
+Pipes& pipes() {
+    static Pipes p;
+    return p;
+}
+
+struct Result {
+    bool ok = true;
+    int code = 0;
+    std::string text;
+    std::optional<std::string> value; // null when the item is NULL
+};
+
+Result Fail(int code, const std::string& stack, const std::string& where) {
+    return {false,
+            code,
+            stack + "\nORA-06512: at \"SYS.DBMS_PIPE\", line " + where + "\nORA-06512: at line 1",
+            {}};
+}
+
+int NextType() {
+    const Pipes& p = pipes();
+    return p.next < p.buffer.size() ? p.buffer[p.next].type : 0;
+}
+
+// dbms_pipe.unpack_message into a variable of the given type.
+Result Unpack(int wanted) {
+    Pipes& p = pipes();
+    const std::string line = std::to_string(70 + wanted);
+    if (p.next >= p.buffer.size())
+        return Fail(6556, "ORA-06556: the pipe is empty, cannot fulfill the unpack_message request",
+                    line);
+    const Item& item = p.buffer[p.next];
+    if (item.type != wanted)
+        return Fail(6559,
+                    "ORA-06559: wrong datatype requested, " + std::to_string(wanted) +
+                        ", actual datatype is " + std::to_string(item.type),
+                    line);
+    ++p.next;
+    return {true, 0, {}, item.value};
+}
+
+Result BufferTooSmall() {
+    return {false,
+            6502,
+            "ORA-06502: PL/SQL: numeric or value error: character string buffer too small\n"
+            "ORA-06512: at line 1",
+            {}};
+}
+
+bool IsInteger(const std::string& text) {
+    if (text.empty() || text.size() > 11)
+        return false;
+    std::size_t i = text[0] == '-' ? 1 : 0;
+    if (i == text.size())
+        return false;
+    for (; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    const long long v = std::stoll(text);
+    return v >= -2147483648LL && v <= 2147483647LL;
+}
+
+// The receiver's :len: the number, then the client's conversion into a 4-byte integer.
+Result UnpackLength() {
+    Result r = Unpack(6);
+    if (r.ok && r.value && !IsInteger(*r.value))
+        return {false, 1455, "ORA-01455: converting column overflows integer datatype", {}};
+    return r;
+}
+
+// The receiver's :chr into a buffer of that many bytes with the terminator.
+Result UnpackText(int size) {
+    Result r = Unpack(9);
+    if (r.ok && r.value && int(r.value->size()) >= size)
+        return BufferTooSmall();
+    return r;
+}
+
+// The typed item block: the type, then the item as text.
+struct TypedResult {
+    Result result;
+    int type = 0;
+    bool assigned = true;
+};
+TypedResult TypedItem() {
+    const int type = NextType();
+    TypedResult t{{}, type, true};
+    switch (type) {
+    case 0:
+        t.result.value.reset();
+        break;
+    case 9:
+        t.result = Unpack(9);
+        if (t.result.ok && t.result.value && t.result.value->size() > 2000)
+            t.result = Fail(6502,
+                            "ORA-06502: PL/SQL: numeric or value error: character string "
+                            "buffer too small",
+                            "79");
+        break;
+    case 6:
+    case 12:
+        t.result = Unpack(type);
+        break;
+    case 11:
+    case 23:
+        t.result = Unpack(type);
+        if (t.result.ok)
+            t.result.value = "UNKNOWN";
+        break;
+    default:
+        t.assigned = false;
+    }
+    return t;
+}
+
+int Receive(const std::string& name) {
+    Pipes& p = pipes();
+    auto found = p.queues.find(name);
+    if (found == p.queues.end() || found->second.empty())
+        return 1;
+    p.buffer = std::move(found->second.front());
+    p.next = 0;
+    found->second.pop_front();
+    return 0;
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '|')
+            out += "\\!";
+        else if (c == '\0')
+            out += "\\0";
+        else
+            out += c;
+    }
+    return out + '|';
+}
+
+std::string Outcome(const Result& r) {
+    if (!r.ok)
+        return "E" + Escaped(std::to_string(r.code)) + Escaped(r.text + "\n");
+    return r.value ? "V" + Escaped(*r.value) : std::string("N");
+}
+
+// The read-ahead block, step by step as the server runs it.
+std::string ReadAhead(const std::string& pipe, const std::string& hold, int most, int room,
+                      int cap) {
+    Pipes& p = pipes();
+    ++p.blocks;
+    std::string out = "TM1|";
+    const std::string holdPipe = "ORA$PIPE$00FA4E$TM" + hold;
+    for (int count = 0; count < most && int(out.size()) <= room; ++count) {
+        const int status = Receive(pipe);
+        if (status != 0) {
+            out += "S" + Escaped(std::to_string(status));
+            break;
+        }
+        std::optional<std::string> length, text;
+        std::string typed;
+        bool hold_ = false, alive = true, whole = true;
+        int first = 0;
+        for (int k = 1;; ++k) {
+            const int type = NextType();
+            if (k == 1) {
+                first = type;
+                if (type != 6)
+                    length = Outcome(Unpack(6));
+                if (type != 6 && type != 9)
+                    text = Outcome(Unpack(9));
+            } else if (k == 2 && first == 6 && type != 9) {
+                text = Outcome(Unpack(9));
+            }
+            if (type == 0) {
+                if (alive)
+                    typed += "T0|N";
+                break;
+            }
+            const Item item = p.buffer[p.next];
+            if (type == 6 || type == 9) {
+                Unpack(type);
+                const bool plain = k == 1 || (k == 2 && first == 6);
+                if (type == 6 && k == 1) {
+                    if (!item.value || IsInteger(*item.value))
+                        length = Outcome({true, 0, {}, item.value});
+                    else
+                        hold_ = true;
+                }
+                if (type == 9 && plain) {
+                    if (!item.value || item.value->size() <= 1999)
+                        text = Outcome({true, 0, {}, item.value});
+                    else
+                        hold_ = true;
+                }
+                if (alive && type == 9 && item.value && item.value->size() > 2000) {
+                    hold_ = true;
+                    alive = false;
+                } else if (alive) {
+                    typed +=
+                        "T" + Escaped(std::to_string(type)) + Outcome({true, 0, {}, item.value});
+                }
+            } else if (type == 11 || type == 12 || type == 23) {
+                const TypedResult t = TypedItem();
+                if (alive)
+                    typed += "T" + Escaped(std::to_string(type)) + Outcome(t.result);
+            } else {
+                if (alive)
+                    typed += "T" + Escaped(std::to_string(type)) + "U";
+                alive = false;
+                whole = false;
+            }
+            if (!whole)
+                break;
+        }
+        const std::string message =
+            "M" + (length ? *length : "Q") + (text ? *text : "Q") + typed + ".";
+        if (hold_ || int(out.size() + message.size()) > cap) {
+            if (whole) {
+                p.queues[holdPipe].push_back(p.buffer);
+                out += "H" + Escaped(holdPipe);
+                break;
+            }
+            if (int(out.size() + message.size()) > cap) {
+                out += "X";
+                break;
+            }
+        }
+        out += message;
+    }
+    return out + "Z";
+}
+
+// The pipe's name from "...receive_message('name', 0)..." or "...purge('name')...".
+std::optional<std::string> Quoted(const std::string& text, const std::string& call) {
+    const std::size_t at = text.find(call + "('");
+    if (at == std::string::npos)
+        return std::nullopt;
+    std::string name;
+    for (std::size_t i = at + call.size() + 2; i < text.size(); ++i) {
+        if (text[i] != '\'') {
+            name += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '\'') {
+            name += '\'';
+            ++i;
+        } else {
+            return name;
+        }
+    }
+    return std::nullopt;
+}
+
+BindRecord* BindNamed(Handle* stmt, const char* name) {
+    for (BindRecord& bind : stmt->binds)
+        if (strcasecmp(bind.name.c_str(), name) == 0)
+            return &bind;
+    return nullptr;
+}
+
+std::string StringIn(const BindRecord* bind) {
+    if (bind == nullptr || bind->value == nullptr)
+        return {};
+    return std::string(static_cast<const char*>(bind->value),
+                       strnlen(static_cast<const char*>(bind->value), bind->size));
+}
+
+int IntIn(const BindRecord* bind) {
+    std::int32_t v = 0;
+    if (bind != nullptr && bind->value != nullptr && bind->size == 4)
+        std::memcpy(&v, bind->value, sizeof v);
+    return v;
+}
+
+void WriteInt(BindRecord* bind, int value) {
+    if (bind == nullptr)
+        return;
+    const std::int32_t v = value;
+    std::memcpy(bind->value, &v, sizeof v);
+    if (bind->indicator != nullptr)
+        *bind->indicator = 0;
+}
+
+void WriteText(BindRecord* bind, const std::optional<std::string>& value) {
+    if (bind == nullptr)
+        return;
+    if (!value) {
+        if (bind->indicator != nullptr)
+            *bind->indicator = -1;
+        return;
+    }
+    std::memcpy(bind->value, value->data(), value->size());
+    static_cast<char*>(bind->value)[value->size()] = '\0';
+    if (bind->indicator != nullptr)
+        *bind->indicator = 0;
+}
+
+// Runs a receiver statement on the pipes: nullopt when the statement is none of them.
+std::optional<Result> RunOnPipes(Handle* stmt) {
+    Pipes& p = pipes();
+    const std::string& text = stmt->text;
+    if (BindRecord* buf = BindNamed(stmt, ":tm_buf")) {
+        const std::string reply =
+            ReadAhead(StringIn(BindNamed(stmt, ":tm_pipe")), StringIn(BindNamed(stmt, ":tm_hold")),
+                      IntIn(BindNamed(stmt, ":tm_max")), IntIn(BindNamed(stmt, ":tm_room")),
+                      IntIn(BindNamed(stmt, ":tm_cap")));
+        if (int(reply.size()) >= buf->size)
+            return BufferTooSmall();
+        WriteText(buf, reply);
+        return Result{};
+    }
+    if (text.find("dbms_pipe.receive_message") != std::string::npos) {
+        ++p.statements;
+        const std::optional<std::string> name = BindNamed(stmt, ":tm_pipe")
+                                                    ? StringIn(BindNamed(stmt, ":tm_pipe"))
+                                                    : Quoted(text, "receive_message");
+        WriteInt(BindNamed(stmt, ":sta"), Receive(name.value_or("")));
+        return Result{};
+    }
+    if (text.find("dbms_pipe.purge") != std::string::npos) {
+        const std::optional<std::string> name = BindNamed(stmt, ":tm_pipe")
+                                                    ? StringIn(BindNamed(stmt, ":tm_pipe"))
+                                                    : Quoted(text, "purge");
+        p.queues.erase(name.value_or(""));
+        return Result{};
+    }
+    if (text.find("dbms_pipe.next_item_type") != std::string::npos) {
+        ++p.statements;
+        const TypedResult t = TypedItem();
+        if (!t.result.ok)
+            return t.result;
+        WriteInt(BindNamed(stmt, ":v_typ"), t.type);
+        if (t.assigned)
+            WriteText(BindNamed(stmt, ":v_res"), t.result.value);
+        else if (BindRecord* res = BindNamed(stmt, ":v_res");
+                 res != nullptr && StringIn(res).empty() && res->indicator != nullptr)
+            *res->indicator = -1;
+        return Result{};
+    }
+    if (text == "begin dbms_pipe.unpack_message(:len); end;") {
+        ++p.statements;
+        Result r = UnpackLength();
+        if (r.ok) {
+            BindRecord* len = BindNamed(stmt, ":len");
+            if (r.value)
+                WriteInt(len, std::stoi(*r.value));
+            else if (len != nullptr && len->indicator != nullptr)
+                *len->indicator = -1;
+        }
+        return r;
+    }
+    if (text == "begin dbms_pipe.unpack_message(:chr); end;") {
+        ++p.statements;
+        BindRecord* chr = BindNamed(stmt, ":chr");
+        Result r = UnpackText(chr != nullptr ? chr->size : 0);
+        if (r.ok)
+            WriteText(chr, r.value);
+        return r;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+// A message of items "type:value" (value "~" for NULL) separated by '\x1f', onto the pipe.
+FAKEOCI_EXPORT void fakeoci_pipe_send(const char* pipe, const char* items) {
+    Pipes& p = pipes();
+    p.on = true;
+    PipeMessage message;
+    const std::string all = items;
+    std::size_t at = 0;
+    while (!all.empty() && at <= all.size()) {
+        const std::size_t end = std::min(all.find('\x1f', at), all.size());
+        const std::string item = all.substr(at, end - at);
+        const std::size_t colon = item.find(':');
+        const std::string value = item.substr(colon + 1);
+        message.push_back({std::stoi(item.substr(0, colon)),
+                           value == "~" ? std::nullopt : std::optional<std::string>(value)});
+        at = end + 1;
+    }
+    p.queues[pipe].push_back(std::move(message));
+}
+
+// The messages waiting on a pipe, the read-ahead blocks run, and the receiver statements run.
+FAKEOCI_EXPORT int fakeoci_pipe_count(const char* pipe) {
+    const auto found = pipes().queues.find(pipe);
+    return found == pipes().queues.end() ? 0 : int(found->second.size());
+}
+FAKEOCI_EXPORT int fakeoci_pipe_blocks() {
+    return pipes().blocks;
+}
+FAKEOCI_EXPORT int fakeoci_pipe_statements() {
+    return pipes().statements;
+}
+
+// Every execution from now on fails with this error, as on a connection that is gone.
+FAKEOCI_EXPORT void fakeoci_break(int code, const char* text) {
+    state().broken = Failure{kError, code, text};
+}
+
+// The attributes set on service contexts, "attr=value" each, separated by spaces.
+FAKEOCI_EXPORT const char* fakeoci_attributes() {
+    static std::string text;
+    text.clear();
+    for (const std::string& a : state().attributes)
+        text += (text.empty() ? "" : " ") + a;
+    return text.c_str();
+}
+
+namespace {} // namespace
 
 // ---- control functions for the test ----
 
@@ -194,7 +630,10 @@ FAKEOCI_EXPORT void fakeoci_reset() {
     s.calls.clear();
     s.failures.clear();
     s.outs.clear();
+    s.attributes.clear();
+    s.broken.reset();
     s.nextId = 1;
+    pipes() = Pipes{};
 }
 
 FAKEOCI_EXPORT const char* fakeoci_calls() {
@@ -395,6 +834,26 @@ FAKEOCI_EXPORT sword OCIAttrGet(const void* target, ub4 targetType, void* attrib
     return kSuccess;
 }
 
+FAKEOCI_EXPORT sword OCIAttrSet(void* target, ub4 targetType, void* attribute, ub4 size,
+                                ub4 attributeType, void* err) {
+    Record("OCIAttrSet " + Name(target) + " type=" + std::to_string(targetType) +
+           " attr=" + std::to_string(attributeType) + " size=" + std::to_string(size));
+    if (Find(target, Svc) == nullptr || targetType != Svc || Find(err, Err) == nullptr)
+        return kInvalidHandle;
+#ifdef FAKEOCI_OLD_CLIENT
+    // A client before release 18 does not know the call time-out.
+    Find(err, Err)->errorCode = 24315;
+    Find(err, Err)->errorText = "ORA-24315: illegal attribute type";
+    (void)attribute;
+    return kError;
+#else
+    ub4 value = 0;
+    std::memcpy(&value, attribute, sizeof value);
+    state().attributes.push_back(std::to_string(attributeType) + "=" + std::to_string(value));
+    return kSuccess;
+#endif
+}
+
 FAKEOCI_EXPORT sword OCIBindByName(void* stmtp, void** bindp, void* err, const OraText* name,
                                    sb4 nameLength, void* value, sb4 size, ub2 dty, void* indp,
                                    ub2* alenp, ub2* rcodep, ub4 maxarr, ub4* curelep, ub4 mode) {
@@ -442,6 +901,22 @@ FAKEOCI_EXPORT sword OCIStmtExecute(void* svc, void* stmtp, void* err, ub4 iters
     for (std::size_t i = 0; i < stmt->binds.size(); ++i)
         line += (i > 0 ? ", " : "") + ValueText(stmt->binds[i]);
     Record(line + "]");
+    if (state().broken) {
+        Find(err, Err)->errorCode = state().broken->code;
+        Find(err, Err)->errorText = state().broken->text;
+        return kError;
+    }
+    if (pipes().on) {
+        if (auto status = Scripted("OCIStmtExecute", Find(err, Err)))
+            return *status;
+        if (std::optional<Result> r = RunOnPipes(stmt)) {
+            if (r->ok)
+                return kSuccess;
+            Find(err, Err)->errorCode = r->code;
+            Find(err, Err)->errorText = r->text;
+            return kError;
+        }
+    }
     // Writes first, as a client may before the server's error arrives: the driver must keep
     // such values from the caller when the execution fails.
     WriteOuts(stmt);
