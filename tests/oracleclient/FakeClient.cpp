@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -223,12 +224,19 @@ struct Result {
     std::optional<std::string> value; // null when the item is NULL
 };
 
-Result Fail(int code, const std::string& stack, const std::string& where) {
+Result Fail(int code, const std::string& stack, int line) {
     return {false,
             code,
-            stack + "\nORA-06512: at \"SYS.DBMS_PIPE\", line " + where + "\nORA-06512: at line 1",
+            stack + "\nORA-06512: at \"SYS.DBMS_PIPE\", line " + std::to_string(line) +
+                "\nORA-06512: at line 1",
             {}};
 }
+
+const Result kTooSmall{false,
+                       6502,
+                       "ORA-06502: PL/SQL: numeric or value error: character string buffer too "
+                       "small\nORA-06512: at line 1",
+                       {}};
 
 int NextType() {
     const Pipes& p = pipes();
@@ -238,117 +246,56 @@ int NextType() {
 // dbms_pipe.unpack_message into a variable of the given type.
 Result Unpack(int wanted) {
     Pipes& p = pipes();
-    const std::string line = std::to_string(70 + wanted);
     if (p.next >= p.buffer.size())
         return Fail(6556, "ORA-06556: the pipe is empty, cannot fulfill the unpack_message request",
-                    line);
-    const Item& item = p.buffer[p.next];
-    if (item.type != wanted)
+                    70 + wanted);
+    if (p.buffer[p.next].type != wanted)
         return Fail(6559,
                     "ORA-06559: wrong datatype requested, " + std::to_string(wanted) +
-                        ", actual datatype is " + std::to_string(item.type),
-                    line);
-    ++p.next;
-    return {true, 0, {}, item.value};
-}
-
-Result BufferTooSmall() {
-    return {false,
-            6502,
-            "ORA-06502: PL/SQL: numeric or value error: character string buffer too small\n"
-            "ORA-06512: at line 1",
-            {}};
+                        ", actual datatype is " + std::to_string(p.buffer[p.next].type),
+                    70 + wanted);
+    return {true, 0, {}, p.buffer[p.next++].value};
 }
 
 bool IsInteger(const std::string& text) {
-    if (text.empty() || text.size() > 11)
-        return false;
-    std::size_t i = text[0] == '-' ? 1 : 0;
-    if (i == text.size())
-        return false;
-    for (; i < text.size(); ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    const long long v = std::stoll(text);
-    return v >= -2147483648LL && v <= 2147483647LL;
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && v >= INT32_MIN && v <= INT32_MAX;
 }
 
-// The receiver's :len: the number, then the client's conversion into a 4-byte integer.
-Result UnpackLength() {
-    Result r = Unpack(6);
-    if (r.ok && r.value && !IsInteger(*r.value))
-        return {false, 1455, "ORA-01455: converting column overflows integer datatype", {}};
-    return r;
-}
-
-// The receiver's :chr into a buffer of that many bytes with the terminator.
-Result UnpackText(int size) {
-    Result r = Unpack(9);
-    if (r.ok && r.value && int(r.value->size()) >= size)
-        return BufferTooSmall();
-    return r;
-}
-
-// The typed item block: the type, then the item as text.
-struct TypedResult {
+// The typed item block: the type, then the item as text; a type it does not know leaves :v_res.
+struct Typed {
     Result result;
     int type = 0;
     bool assigned = true;
 };
-TypedResult TypedItem() {
-    const int type = NextType();
-    TypedResult t{{}, type, true};
-    switch (type) {
-    case 0:
-        t.result.value.reset();
-        break;
-    case 9:
-        t.result = Unpack(9);
-        if (t.result.ok && t.result.value && t.result.value->size() > 2000)
-            t.result = Fail(6502,
-                            "ORA-06502: PL/SQL: numeric or value error: character string "
-                            "buffer too small",
-                            "79");
-        break;
-    case 6:
-    case 12:
-        t.result = Unpack(type);
-        break;
-    case 11:
-    case 23:
-        t.result = Unpack(type);
-        if (t.result.ok)
-            t.result.value = "UNKNOWN";
-        break;
-    default:
-        t.assigned = false;
-    }
+Typed TypedItem() {
+    Typed t{{}, NextType(), true};
+    if (t.type == 6 || t.type == 9 || t.type == 11 || t.type == 12 || t.type == 23)
+        t.result = Unpack(t.type);
+    else
+        t.assigned = t.type == 0;
+    if (t.result.ok && t.result.value && t.result.value->size() > 2000)
+        t.result = Fail(6502, kTooSmall.text.substr(0, kTooSmall.text.find('\n')), 79);
+    if (t.result.ok && (t.type == 11 || t.type == 23))
+        t.result.value = "UNKNOWN";
     return t;
 }
 
 int Receive(const std::string& name) {
-    Pipes& p = pipes();
-    auto found = p.queues.find(name);
-    if (found == p.queues.end() || found->second.empty())
+    std::deque<PipeMessage>& queue = pipes().queues[name];
+    if (queue.empty())
         return 1;
-    p.buffer = std::move(found->second.front());
-    p.next = 0;
-    found->second.pop_front();
+    pipes().buffer = std::move(queue.front());
+    pipes().next = 0;
+    queue.pop_front();
     return 0;
 }
 
 std::string Escaped(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '|')
-            out += "\\!";
-        else if (c == '\0')
-            out += "\\0";
-        else
-            out += c;
-    }
+    for (char c : text)
+        out += c == '\\' ? "\\\\" : c == '|' ? "\\!" : c == '\0' ? "\\0" : std::string(1, c);
     return out + '|';
 }
 
@@ -359,109 +306,61 @@ std::string Outcome(const Result& r) {
 }
 
 // The read-ahead block, step by step as the server runs it.
-std::string ReadAhead(const std::string& pipe, const std::string& hold, int most, int room,
+std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int most, int room,
                       int cap) {
     Pipes& p = pipes();
     ++p.blocks;
     std::string out = "TM1|";
-    const std::string holdPipe = "ORA$PIPE$00FA4E$TM" + hold;
     for (int count = 0; count < most && int(out.size()) <= room; ++count) {
-        const int status = Receive(pipe);
-        if (status != 0) {
+        if (const int status = Receive(pipe); status != 0) {
             out += "S" + Escaped(std::to_string(status));
             break;
         }
-        std::optional<std::string> length, text;
+        const int first = NextType();
+        std::string length = first != 6 ? Outcome(Unpack(6)) : "Q";
+        std::string text = first != 6 && first != 9 ? Outcome(Unpack(9)) : "Q";
         std::string typed;
-        bool hold_ = false, alive = true, whole = true;
-        int first = 0;
-        for (int k = 1;; ++k) {
+        bool hold = false, alive = true, whole = true;
+        for (int k = 1; whole; ++k) {
             const int type = NextType();
-            if (k == 1) {
-                first = type;
-                if (type != 6)
-                    length = Outcome(Unpack(6));
-                if (type != 6 && type != 9)
-                    text = Outcome(Unpack(9));
-            } else if (k == 2 && first == 6 && type != 9) {
+            if (k == 2 && first == 6 && type != 9)
                 text = Outcome(Unpack(9));
-            }
             if (type == 0) {
-                if (alive)
-                    typed += "T0|N";
+                typed += alive ? "T0|N" : "";
                 break;
             }
-            const Item item = p.buffer[p.next];
-            if (type == 6 || type == 9) {
-                Unpack(type);
-                const bool plain = k == 1 || (k == 2 && first == 6);
-                if (type == 6 && k == 1) {
-                    if (!item.value || IsInteger(*item.value))
-                        length = Outcome({true, 0, {}, item.value});
-                    else
-                        hold_ = true;
-                }
-                if (type == 9 && plain) {
-                    if (!item.value || item.value->size() <= 1999)
-                        text = Outcome({true, 0, {}, item.value});
-                    else
-                        hold_ = true;
-                }
-                if (alive && type == 9 && item.value && item.value->size() > 2000) {
-                    hold_ = true;
-                    alive = false;
-                } else if (alive) {
-                    typed +=
-                        "T" + Escaped(std::to_string(type)) + Outcome({true, 0, {}, item.value});
-                }
-            } else if (type == 11 || type == 12 || type == 23) {
-                const TypedResult t = TypedItem();
-                if (alive)
-                    typed += "T" + Escaped(std::to_string(type)) + Outcome(t.result);
-            } else {
-                if (alive)
-                    typed += "T" + Escaped(std::to_string(type)) + "U";
-                alive = false;
-                whole = false;
+            const std::optional<std::string> value = p.buffer[p.next].value;
+            if (k == 1 && type == 6 && !(hold = value && !IsInteger(*value)))
+                length = Outcome({true, 0, {}, value});
+            if (type == 9 && (k == 1 || (k == 2 && first == 6))) {
+                if (!value || value->size() <= 1999)
+                    text = Outcome({true, 0, {}, value});
+                else
+                    hold = true;
             }
-            if (!whole)
-                break;
+            const Typed t = TypedItem();
+            whole = t.assigned;
+            if (type == 9 && !t.result.ok)
+                hold = true, alive = false;
+            typed += alive ? "T" + Escaped(std::to_string(type)) +
+                                 (t.assigned ? Outcome(t.result) : std::string("U"))
+                           : "";
+            alive = alive && whole;
         }
-        const std::string message =
-            "M" + (length ? *length : "Q") + (text ? *text : "Q") + typed + ".";
-        if (hold_ || int(out.size() + message.size()) > cap) {
-            if (whole) {
-                p.queues[holdPipe].push_back(p.buffer);
-                out += "H" + Escaped(holdPipe);
-                break;
-            }
-            if (int(out.size() + message.size()) > cap) {
-                out += "X";
-                break;
-            }
+        const std::string message = "M" + length + text + typed + ".";
+        const bool over = int(out.size() + message.size()) > cap;
+        if ((hold || over) && whole) {
+            p.queues[holdPipe].push_back(p.buffer);
+            out += "H" + Escaped(holdPipe);
+            break;
+        }
+        if (over) {
+            out += "X";
+            break;
         }
         out += message;
     }
     return out + "Z";
-}
-
-// The pipe's name from "...receive_message('name', 0)..." or "...purge('name')...".
-std::optional<std::string> Quoted(const std::string& text, const std::string& call) {
-    const std::size_t at = text.find(call + "('");
-    if (at == std::string::npos)
-        return std::nullopt;
-    std::string name;
-    for (std::size_t i = at + call.size() + 2; i < text.size(); ++i) {
-        if (text[i] != '\'') {
-            name += text[i];
-        } else if (i + 1 < text.size() && text[i + 1] == '\'') {
-            name += '\'';
-            ++i;
-        } else {
-            return name;
-        }
-    }
-    return std::nullopt;
 }
 
 BindRecord* BindNamed(Handle* stmt, const char* name) {
@@ -472,40 +371,35 @@ BindRecord* BindNamed(Handle* stmt, const char* name) {
 }
 
 std::string StringIn(const BindRecord* bind) {
-    if (bind == nullptr || bind->value == nullptr)
-        return {};
-    return std::string(static_cast<const char*>(bind->value),
-                       strnlen(static_cast<const char*>(bind->value), bind->size));
+    return bind == nullptr
+               ? std::string()
+               : std::string(static_cast<const char*>(bind->value),
+                             strnlen(static_cast<const char*>(bind->value), bind->size));
 }
 
 int IntIn(const BindRecord* bind) {
     std::int32_t v = 0;
-    if (bind != nullptr && bind->value != nullptr && bind->size == 4)
-        std::memcpy(&v, bind->value, sizeof v);
+    std::memcpy(&v, bind->value, sizeof v);
     return v;
 }
 
-void WriteInt(BindRecord* bind, int value) {
-    if (bind == nullptr)
-        return;
-    const std::int32_t v = value;
-    std::memcpy(bind->value, &v, sizeof v);
+void Write(BindRecord* bind, const std::optional<std::string>& value) {
     if (bind->indicator != nullptr)
-        *bind->indicator = 0;
+        *bind->indicator = value ? 0 : -1;
+    if (value && bind->dty == 3) {
+        const std::int32_t v = std::stoi(*value);
+        std::memcpy(bind->value, &v, sizeof v);
+    } else if (value) {
+        std::memcpy(bind->value, value->c_str(), value->size() + 1);
+    }
 }
 
-void WriteText(BindRecord* bind, const std::optional<std::string>& value) {
-    if (bind == nullptr)
-        return;
-    if (!value) {
-        if (bind->indicator != nullptr)
-            *bind->indicator = -1;
-        return;
-    }
-    std::memcpy(bind->value, value->data(), value->size());
-    static_cast<char*>(bind->value)[value->size()] = '\0';
-    if (bind->indicator != nullptr)
-        *bind->indicator = 0;
+// The pipe a receive or purge names: bound, or the quoted literal in the text.
+std::string PipeOf(Handle* stmt) {
+    if (BindRecord* bound = BindNamed(stmt, ":tm_pipe"))
+        return StringIn(bound);
+    const std::size_t at = stmt->text.find("('") + 2;
+    return stmt->text.substr(at, stmt->text.find('\'', at) - at);
 }
 
 // Runs a receiver statement on the pipes: nullopt when the statement is none of them.
@@ -514,90 +408,72 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
     const std::string& text = stmt->text;
     if (BindRecord* buf = BindNamed(stmt, ":tm_buf")) {
         const std::string reply =
-            ReadAhead(StringIn(BindNamed(stmt, ":tm_pipe")), StringIn(BindNamed(stmt, ":tm_hold")),
+            ReadAhead(PipeOf(stmt), "ORA$PIPE$00FA4E$TM" + StringIn(BindNamed(stmt, ":tm_hold")),
                       IntIn(BindNamed(stmt, ":tm_max")), IntIn(BindNamed(stmt, ":tm_room")),
                       IntIn(BindNamed(stmt, ":tm_cap")));
         if (int(reply.size()) >= buf->size)
-            return BufferTooSmall();
-        WriteText(buf, reply);
-        return Result{};
-    }
-    if (text.find("dbms_pipe.receive_message") != std::string::npos) {
-        ++p.statements;
-        const std::optional<std::string> name = BindNamed(stmt, ":tm_pipe")
-                                                    ? StringIn(BindNamed(stmt, ":tm_pipe"))
-                                                    : Quoted(text, "receive_message");
-        WriteInt(BindNamed(stmt, ":sta"), Receive(name.value_or("")));
+            return kTooSmall;
+        Write(buf, reply);
         return Result{};
     }
     if (text.find("dbms_pipe.purge") != std::string::npos) {
-        const std::optional<std::string> name = BindNamed(stmt, ":tm_pipe")
-                                                    ? StringIn(BindNamed(stmt, ":tm_pipe"))
-                                                    : Quoted(text, "purge");
-        p.queues.erase(name.value_or(""));
+        p.queues.erase(PipeOf(stmt));
         return Result{};
     }
-    if (text.find("dbms_pipe.next_item_type") != std::string::npos) {
-        ++p.statements;
-        const TypedResult t = TypedItem();
-        if (!t.result.ok)
-            return t.result;
-        WriteInt(BindNamed(stmt, ":v_typ"), t.type);
-        if (t.assigned)
-            WriteText(BindNamed(stmt, ":v_res"), t.result.value);
-        else if (BindRecord* res = BindNamed(stmt, ":v_res");
-                 res != nullptr && StringIn(res).empty() && res->indicator != nullptr)
-            *res->indicator = -1;
-        return Result{};
-    }
-    if (text == "begin dbms_pipe.unpack_message(:len); end;") {
-        ++p.statements;
-        Result r = UnpackLength();
-        if (r.ok) {
-            BindRecord* len = BindNamed(stmt, ":len");
-            if (r.value)
-                WriteInt(len, std::stoi(*r.value));
-            else if (len != nullptr && len->indicator != nullptr)
-                *len->indicator = -1;
+    Result r;
+    ++p.statements;
+    if (text.find("dbms_pipe.receive_message") != std::string::npos) {
+        Write(BindNamed(stmt, ":sta"), std::to_string(Receive(PipeOf(stmt))));
+    } else if (text.find("dbms_pipe.next_item_type") != std::string::npos) {
+        const Typed t = TypedItem();
+        if ((r = t.result).ok) {
+            Write(BindNamed(stmt, ":v_typ"), std::to_string(t.type));
+            BindRecord* res = BindNamed(stmt, ":v_res");
+            if (t.assigned)
+                Write(res, t.result.value);
+            else if (StringIn(res).empty())
+                Write(res, std::nullopt);
         }
-        return r;
-    }
-    if (text == "begin dbms_pipe.unpack_message(:chr); end;") {
-        ++p.statements;
-        BindRecord* chr = BindNamed(stmt, ":chr");
-        Result r = UnpackText(chr != nullptr ? chr->size : 0);
+    } else if (text == "begin dbms_pipe.unpack_message(:len); end;") {
+        // The client's conversion into a 4-byte integer.
+        if ((r = Unpack(6)).ok && r.value && !IsInteger(*r.value))
+            r = {false, 1455, "ORA-01455: converting column overflows integer datatype", {}};
         if (r.ok)
-            WriteText(chr, r.value);
-        return r;
+            Write(BindNamed(stmt, ":len"), r.value);
+    } else if (text == "begin dbms_pipe.unpack_message(:chr); end;") {
+        BindRecord* chr = BindNamed(stmt, ":chr");
+        if ((r = Unpack(9)).ok && r.value && int(r.value->size()) >= chr->size)
+            r = kTooSmall;
+        if (r.ok)
+            Write(chr, r.value);
+    } else {
+        --p.statements;
+        return std::nullopt;
     }
-    return std::nullopt;
+    return r;
 }
 
 } // namespace
 
 // A message of items "type:value" (value "~" for NULL) separated by '\x1f', onto the pipe.
 FAKEOCI_EXPORT void fakeoci_pipe_send(const char* pipe, const char* items) {
-    Pipes& p = pipes();
-    p.on = true;
+    pipes().on = true;
     PipeMessage message;
     const std::string all = items;
-    std::size_t at = 0;
-    while (!all.empty() && at <= all.size()) {
+    for (std::size_t at = 0; !all.empty() && at <= all.size();) {
         const std::size_t end = std::min(all.find('\x1f', at), all.size());
         const std::string item = all.substr(at, end - at);
-        const std::size_t colon = item.find(':');
-        const std::string value = item.substr(colon + 1);
-        message.push_back({std::stoi(item.substr(0, colon)),
-                           value == "~" ? std::nullopt : std::optional<std::string>(value)});
+        const std::string value = item.substr(item.find(':') + 1);
+        message.push_back(
+            {std::stoi(item), value == "~" ? std::nullopt : std::optional<std::string>(value)});
         at = end + 1;
     }
-    p.queues[pipe].push_back(std::move(message));
+    pipes().queues[pipe].push_back(std::move(message));
 }
 
 // The messages waiting on a pipe, the read-ahead blocks run, and the receiver statements run.
 FAKEOCI_EXPORT int fakeoci_pipe_count(const char* pipe) {
-    const auto found = pipes().queues.find(pipe);
-    return found == pipes().queues.end() ? 0 : int(found->second.size());
+    return int(pipes().queues[pipe].size());
 }
 FAKEOCI_EXPORT int fakeoci_pipe_blocks() {
     return pipes().blocks;
@@ -619,8 +495,6 @@ FAKEOCI_EXPORT const char* fakeoci_attributes() {
         text += (text.empty() ? "" : " ") + a;
     return text.c_str();
 }
-
-namespace {} // namespace
 
 // ---- control functions for the test ----
 
