@@ -62,15 +62,20 @@ const char kBlock[] =
     "EXCEPTION WHEN OTHERS THEN co := " TM_ERROR "; END; END IF; "
     "IF typ = 0 THEN IF alive THEN ty := ty || 'T' || f('0') || 'N'; END IF; EXIT; END IF; "
     "ptyp(k) := typ; "
-    "IF typ = 6 THEN dbms_pipe.unpack_message(num); pnum(k) := num; "
+    "IF typ = 6 THEN BEGIN dbms_pipe.unpack_message(num); pnum(k) := num; "
     "IF k = 1 THEN IF num IS NULL THEN lo := 'N'; "
     "ELSIF num = TRUNC(num) AND num BETWEEN -2147483648 AND 2147483647 THEN "
     "lo := 'V' || f(TO_CHAR(num)); ELSE hold := TRUE; END IF; END IF; "
     "IF alive THEN num_data := num; ty := ty || 'T' || f('6') || CASE WHEN TO_CHAR(num_data) "
     "IS NULL THEN 'N' ELSE 'V' || f(TO_CHAR(num_data)) END; END IF; "
-    "ELSIF typ = 9 THEN dbms_pipe.unpack_message(s); pvc(k) := s; "
+    "EXCEPTION WHEN OTHERS THEN IF k = 1 THEN lo := " TM_ERROR "; END IF; "
+    "IF alive THEN ty := ty || " TM_ERROR "; END IF; alive := FALSE; whole := FALSE; END; "
+    "ELSIF typ = 9 THEN BEGIN dbms_pipe.unpack_message(s); pvc(k) := s; "
     "IF k = 1 OR (k = 2 AND t1 = 6) THEN IF s IS NULL THEN co := 'N'; "
     "ELSIF u8(s) <= 1999 THEN co := 'V' || f(s); ELSE hold := TRUE; END IF; END IF; "
+    "EXCEPTION WHEN OTHERS THEN IF k = 1 OR (k = 2 AND t1 = 6) THEN co := " TM_ERROR "; "
+    "END IF; IF alive THEN ty := ty || " TM_ERROR "; END IF; alive := FALSE; whole := FALSE; "
+    "END; "
     "IF alive THEN BEGIN chr_data := s; ty := ty || 'T' || f('9') || CASE WHEN chr_data IS "
     "NULL THEN 'N' ELSE 'V' || f(chr_data) END; "
     "EXCEPTION WHEN VALUE_ERROR THEN hold := TRUE; alive := FALSE; END; END IF; "
@@ -434,6 +439,12 @@ bool AnswerTyped(const TypedStep& step, const std::vector<Bind>& binds, Error& e
         return false;
     }
     if (step.result.kind == Outcome::Unknown) {
+        error = NotReadAhead();
+        return false;
+    }
+    // Nothing is written unless all of it can be.
+    const Bind* result = Named(binds, ":v_res");
+    if (step.result.kind == Outcome::Value && int(step.result.value.size()) + 1 > result->length) {
         error = NotReadAhead();
         return false;
     }
