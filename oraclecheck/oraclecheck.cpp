@@ -12,6 +12,7 @@
 
 #include "Logon.h"
 #include "PlsqlTexts.h"
+#include "drivers/oracleclient/OciReadAhead.h"
 
 #include <QApplication>
 #include <QDir>
@@ -732,6 +733,24 @@ void OracleCheck::readAheadMatchesPerStatement() {
     struct Restore {
         ~Restore() { qunsetenv("TIDEMARK_READ_AHEAD"); }
     } restore;
+    // The block itself first: a server that refuses it leaves the driver one statement per
+    // step, and both runs below would then be the same for that reason alone.
+    {
+        Text pipe(m_pipe.toUtf8()), hold("0");
+        int most = 1, room = ocidrv::ora::kReceiveRoom, cap = ocidrv::ora::kReplyCapBytes;
+        QByteArray reply(ocidrv::ora::kReplyBufferBytes, '\0');
+        const Outcome o = Run(&g_lda, QByteArray::fromStdString(ocidrv::ora::ReadAheadBlock()),
+                              {pipe.As(":tm_pipe"),
+                               hold.As(":tm_hold"),
+                               {":tm_max", &most, 4, SQLT_INT},
+                               {":tm_room", &room, 4, SQLT_INT},
+                               {":tm_cap", &cap, 4, SQLT_INT},
+                               {":tm_buf", reply.data(), int(reply.size()), SQLT_STR}});
+        CHECK(o.ok, QStringLiteral("the server refuses the read-ahead block: ") + o.text);
+        CHECK(reply.startsWith("TM1|S1|Z"),
+              QStringLiteral("the read-ahead block on the empty pipe answered ") +
+                  Shown(reply.left(int(qstrlen(reply.constData())))));
+    }
     QByteArray logs[2];
     QString boxes[2];
     int failedLogOn = -1;
