@@ -4,6 +4,8 @@
 //
 // Built twice: as a current client (both the modern calls and their older forms) and, with
 // FAKEOCI_OLD_CLIENT, as a client from before OCIEnvNlsCreate and OCILogon2.
+#include "PlsqlTexts.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -271,13 +273,14 @@ struct Typed {
 };
 Typed TypedItem() {
     Typed t{{}, NextType(), true};
-    if (t.type == 6 || t.type == 9 || t.type == 11 || t.type == 12 || t.type == 23)
+    if (t.type == kItemNumber || t.type == kItemVarchar2 || t.type == kItemRowid ||
+        t.type == kItemDate || t.type == kItemRaw)
         t.result = Unpack(t.type);
     else
         t.assigned = t.type == 0;
     if (t.result.ok && t.result.value && t.result.value->size() > 2000)
         t.result = Fail(6502, kTooSmall.text.substr(0, kTooSmall.text.find('\n')), 79);
-    if (t.result.ok && (t.type == 11 || t.type == 23))
+    if (t.result.ok && (t.type == kItemRowid || t.type == kItemRaw))
         t.result.value = "UNKNOWN";
     return t;
 }
@@ -317,22 +320,23 @@ std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int 
             break;
         }
         const int first = NextType();
-        std::string length = first != 6 ? Outcome(Unpack(6)) : "Q";
-        std::string text = first != 6 && first != 9 ? Outcome(Unpack(9)) : "Q";
+        std::string length = first != kItemNumber ? Outcome(Unpack(kItemNumber)) : "Q";
+        std::string text =
+            first != kItemNumber && first != kItemVarchar2 ? Outcome(Unpack(kItemVarchar2)) : "Q";
         std::string typed;
         bool hold = false, alive = true, whole = true;
         for (int k = 1; whole; ++k) {
             const int type = NextType();
-            if (k == 2 && first == 6 && type != 9)
-                text = Outcome(Unpack(9));
+            if (k == 2 && first == kItemNumber && type != kItemVarchar2)
+                text = Outcome(Unpack(kItemVarchar2));
             if (type == 0) {
                 typed += alive ? "T0|N" : "";
                 break;
             }
             const std::optional<std::string> value = p.buffer[p.next].value;
-            if (k == 1 && type == 6 && !(hold = value && !IsInteger(*value)))
+            if (k == 1 && type == kItemNumber && !(hold = value && !IsInteger(*value)))
                 length = Outcome({true, 0, {}, value});
-            if (type == 9 && (k == 1 || (k == 2 && first == 6))) {
+            if (type == kItemVarchar2 && (k == 1 || (k == 2 && first == kItemNumber))) {
                 if (!value || value->size() <= 1999)
                     text = Outcome({true, 0, {}, value});
                 else
@@ -340,7 +344,7 @@ std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int 
             }
             const Typed t = TypedItem();
             whole = t.assigned;
-            if (type == 9 && !t.result.ok)
+            if (type == kItemVarchar2 && !t.result.ok)
                 hold = true, alive = false;
             typed += alive ? "T" + Escaped(std::to_string(type)) +
                                  (t.assigned ? Outcome(t.result) : std::string("U"))
@@ -436,13 +440,13 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
         }
     } else if (text == "begin dbms_pipe.unpack_message(:len); end;") {
         // The client's conversion into a 4-byte integer.
-        if ((r = Unpack(6)).ok && r.value && !IsInteger(*r.value))
+        if ((r = Unpack(kItemNumber)).ok && r.value && !IsInteger(*r.value))
             r = {false, 1455, "ORA-01455: converting column overflows integer datatype", {}};
         if (r.ok)
             Write(BindNamed(stmt, ":len"), r.value);
     } else if (text == "begin dbms_pipe.unpack_message(:chr); end;") {
         BindRecord* chr = BindNamed(stmt, ":chr");
-        if ((r = Unpack(9)).ok && r.value && int(r.value->size()) >= chr->size)
+        if ((r = Unpack(kItemVarchar2)).ok && r.value && int(r.value->size()) >= chr->size)
             r = kTooSmall;
         if (r.ok)
             Write(chr, r.value);

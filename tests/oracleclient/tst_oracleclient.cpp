@@ -203,7 +203,8 @@ void TypedSteps(Cda_Def& cda, Lda_Def* lda, short& ind, QStringList& log) {
                    .arg(type)
                    .arg(QString::fromLatin1(value.data()))
                    .arg(ind);
-        if (type == 0 || (type != 6 && type != 9 && type != 11 && type != 12 && type != 23))
+        if (type == kItemNone || (type != kItemNumber && type != kItemVarchar2 &&
+                                  type != kItemRowid && type != kItemDate && type != kItemRaw))
             break;
     }
 }
