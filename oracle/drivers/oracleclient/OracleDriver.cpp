@@ -74,7 +74,8 @@ public:
     }
 
     // The receiver's statements, answered from the messages read ahead where it can be.
-    bool ReadAhead() const { return m_readAhead; }
+    // Also after the server refused the block: what was read ahead before is still delivered.
+    bool ReadAhead() const { return m_readAhead || !m_held.empty() || m_current; }
     bool Receive(const std::string& pipe, const std::string& statement,
                  const std::vector<Bind>& binds, Error& error);
     bool Unpack(ora::Fixed::Kind kind, const std::string& statement, const std::vector<Bind>& binds,
@@ -360,7 +361,7 @@ bool Connection::Receive(const std::string& pipe, const std::string& statement,
                          const std::vector<Bind>& binds, Error& error) {
     m_current.reset();
     std::deque<ora::Held>& held = m_held[pipe];
-    if (held.empty() && !m_direct[pipe]) {
+    if (held.empty() && !m_direct[pipe] && m_readAhead) {
         ora::Batch batch;
         if (!RunBlock(pipe, batch)) {
             // Whether the server refused the block or cannot be reached, the program's own
@@ -374,17 +375,21 @@ bool Connection::Receive(const std::string& pipe, const std::string& statement,
             held.push_back(std::move(entry));
         m_direct[pipe] = batch.broken;
         if (held.empty() && batch.finalStatus && !batch.broken) {
+            m_held.erase(pipe);
             error = {};
             return ora::AnswerStatus(*batch.finalStatus, binds);
         }
     }
     if (held.empty()) {
         // After a failure of the block the server answers the receive itself, with its error.
-        m_direct[pipe] = false;
+        m_held.erase(pipe);
+        m_direct.erase(pipe);
         return RunStatement(*this, statement, binds, error);
     }
     ora::Held next = std::move(held.front());
     held.pop_front();
+    if (held.empty())
+        m_held.erase(pipe);
     if (!next.message) {
         // The message waits on the session's own pipe: received from there, its unpacks go to
         // the server.
@@ -394,7 +399,7 @@ bool Connection::Receive(const std::string& pipe, const std::string& statement,
         redirected.push_back({":tm_pipe", name.data(), int(name.size()), SQLT_STR, nullptr});
         if (!RunStatement(*this, "begin :sta := dbms_pipe.receive_message(:tm_pipe, 0); end;",
                           redirected, error)) {
-            held.push_front(std::move(next));
+            m_held[pipe].push_front(std::move(next));
             return false;
         }
         return true;
