@@ -19,6 +19,7 @@
 
 #include "Logon.h"
 #include "PlsqlTexts.h"
+#include "drivers/oracleclient/OciReadAhead.h"
 
 #include <QApplication>
 #include <QDir>
@@ -200,6 +201,34 @@ const char kTypedItemsBlock[] =
     "dbms_pipe.pack_message_raw(HEXTORAW('0102A0FF')); send(:p); "
     "dbms_pipe.pack_message_rowid(CHARTOROWID('AAAAAAAAAAAAAAAAAA')); send(:p); end;";
 
+// Every kind of message the receiver meets, each sent as one message: the program's own, an
+// empty one, wrong types, extra and missing items, NULLs, texts up to and past the receiver's
+// 2000-byte buffer, numbers no integer holds, DATE, RAW and ROWID, and the separators of the
+// read-ahead reply. The pipe is made large enough for all of them at once.
+const char kCorpusBlock[] =
+    "declare procedure send(p varchar2) is s integer; begin s := dbms_pipe.send_message(p, 10, "
+    "65536); if s != 0 then raise_application_error(-20002, 'send_message returned ' || s); "
+    "end if; end; begin dbms_pipe.reset_buffer; "
+    "dbms_pipe.pack_message(5); dbms_pipe.pack_message('hello'); send(:p); "
+    "send(:p); "
+    "dbms_pipe.pack_message('text first'); dbms_pipe.pack_message(3); send(:p); "
+    "dbms_pipe.pack_message(4); dbms_pipe.pack_message(7); send(:p); "
+    "dbms_pipe.pack_message(1); send(:p); "
+    "dbms_pipe.pack_message(TO_NUMBER(NULL)); dbms_pipe.pack_message(TO_CHAR(NULL)); send(:p); "
+    "dbms_pipe.pack_message(3); dbms_pipe.pack_message('abc'); "
+    "dbms_pipe.pack_message(TO_DATE('2026-12-07 13:45:10', 'YYYY-MM-DD HH24:MI:SS')); "
+    "dbms_pipe.pack_message('extra'); send(:p); "
+    "dbms_pipe.pack_message(1999); dbms_pipe.pack_message(RPAD('a', 1999, 'a')); send(:p); "
+    "dbms_pipe.pack_message(2000); dbms_pipe.pack_message(RPAD('b', 2000, 'b')); send(:p); "
+    "dbms_pipe.pack_message(2001); dbms_pipe.pack_message(RPAD('c', 2001, 'c')); send(:p); "
+    "dbms_pipe.pack_message(1.5); dbms_pipe.pack_message('fraction'); send(:p); "
+    "dbms_pipe.pack_message(3000000000); dbms_pipe.pack_message('big'); send(:p); "
+    "dbms_pipe.pack_message(TO_DATE('2026-12-07', 'YYYY-MM-DD')); "
+    "dbms_pipe.pack_message_raw(HEXTORAW('0102A0FF')); "
+    "dbms_pipe.pack_message_rowid(CHARTOROWID('AAAAAAAAAAAAAAAAAA')); send(:p); "
+    "dbms_pipe.pack_message(9); dbms_pipe.pack_message('pipe|back\\slash\\!'); send(:p); "
+    "dbms_pipe.pack_message(6); dbms_pipe.pack_message('last'); send(:p); end;";
+
 const char kServerBlock[] =
     "begin begin execute immediate 'select banner_full from v$version where rownum = 1' into :b; "
     "exception when others then begin "
@@ -277,6 +306,7 @@ private slots:
     void purgeEmptiesThePipe();
     void nonAsciiRoundTrip();
     void longErrorTextIsCut();
+    void readAheadMatchesPerStatement();
     void cleanUp();
 
 private:
@@ -698,6 +728,75 @@ void OracleCheck::longErrorTextIsCut() {
     CHECK(bytes <= 511 && bytes >= 508,
           QStringLiteral("the message is %1 bytes, expected it cut to 508..511").arg(bytes));
     m_reason = QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// The same messages drained with read-ahead and without, in both receiving modes: the log and
+// the reports must be the same bytes. Each run logs on anew, since a session reads the switch
+// when it starts.
+void OracleCheck::readAheadMatchesPerStatement() {
+    NEED_LOGON();
+    QString why;
+    CHECK(SenderReady(&why), why);
+    struct Restore {
+        ~Restore() { qunsetenv("TIDEMARK_READ_AHEAD"); }
+    } restore;
+    // The block itself first: a server that refuses it leaves the driver one statement per
+    // step, and both runs below would then be the same for that reason alone.
+    {
+        Text pipe(m_pipe.toUtf8()), hold("0");
+        int most = 1, room = ocidrv::ora::kReceiveRoom, cap = ocidrv::ora::kReplyCapBytes;
+        QByteArray reply(ocidrv::ora::kReplyBufferBytes, '\0');
+        const Outcome o = Run(&g_lda, QByteArray::fromStdString(ocidrv::ora::ReadAheadBlock()),
+                              {pipe.As(":tm_pipe"),
+                               hold.As(":tm_hold"),
+                               {":tm_max", &most, 4, SQLT_INT},
+                               {":tm_room", &room, 4, SQLT_INT},
+                               {":tm_cap", &cap, 4, SQLT_INT},
+                               {":tm_buf", reply.data(), int(reply.size()), SQLT_STR}});
+        CHECK(o.ok, QStringLiteral("the server refuses the read-ahead block: ") + o.text);
+        CHECK(reply.startsWith("TM1|S1|Z"),
+              QStringLiteral("the read-ahead block on the empty pipe answered ") +
+                  Shown(reply.left(int(qstrlen(reply.constData())))));
+    }
+    QByteArray logs[2];
+    QString boxes[2];
+    int failedLogOn = -1;
+    for (int on = 0; on < 2; ++on) {
+        qputenv("TIDEMARK_READ_AHEAD", on ? "on" : "off");
+        if (OciLogon(m_user.constData(), m_password.constData(), m_connect.constData()) != 1) {
+            failedLogOn = on;
+            break;
+        }
+        m_boxes.clear();
+        for (bool typed : {false, true}) {
+            Text pipe(m_pipe.toUtf8());
+            const Outcome o = Run(&m_senderLda, kCorpusBlock, {pipe.As(":p")});
+            CHECK(o.ok, QStringLiteral("the second session could not send: ") + o.text);
+            LogWindow window(m_pipe, typed, true);
+            window.view.PollPipe();
+            // Whatever the drain left for its next piece.
+            QTest::qWait(200);
+            logs[on] += window.log();
+        }
+        boxes[on] = Boxes();
+    }
+    qunsetenv("TIDEMARK_READ_AHEAD");
+    const bool again =
+        OciLogon(m_user.constData(), m_password.constData(), m_connect.constData()) == 1;
+    m_loggedOn = again;
+    CHECK(failedLogOn < 0, QStringLiteral("the log-on with read-ahead %1 failed: ")
+                                   .arg(failedLogOn == 1 ? "on" : "off") +
+                               Boxes());
+    CHECK(again, QStringLiteral("the log-on after the case failed: ") + Boxes());
+    CHECK(logs[0].contains("hello") && logs[0].contains("last"),
+          QStringLiteral("without read-ahead the drains gave ") + Shown(logs[0]));
+    CHECK(logs[1] == logs[0], QStringLiteral("the logs differ: with read-ahead ") + Shown(logs[1]) +
+                                  QStringLiteral(", without ") + Shown(logs[0]));
+    CHECK(boxes[1] == boxes[0], QStringLiteral("the reports differ: with read-ahead ") + boxes[1] +
+                                    QStringLiteral(", without ") + boxes[0]);
+    m_reason = QStringLiteral("%1 bytes of log, %2 reports alike")
+                   .arg(logs[0].size())
+                   .arg(boxes[0].count(QLatin1Char('[')));
 }
 
 void OracleCheck::cleanUp() {

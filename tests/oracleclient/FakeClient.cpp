@@ -6,12 +6,17 @@
 // FAKEOCI_OLD_CLIENT, as a client from before OCIEnvNlsCreate and OCILogon2.
 //
 // Parts: the recorded state (handles, binds, scripted failures and OUT values) and its helpers;
-// the control functions the test steers it with (fakeoci_*); the client interface itself, from
-// the environment and handles through the log-on forms to prepare, bind and execute.
+// the fake server's pipes and the read-ahead block it runs on them; the control functions the
+// test steers it with (fakeoci_*); the client interface itself, from the environment and handles
+// through the log-on forms to prepare, bind and execute.
+#include "PlsqlTexts.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -68,6 +73,9 @@ struct State {
     std::map<std::string, Failure> failures;                              // by call name, used once
     std::vector<std::pair<std::string, std::optional<std::string>>> outs; // placeholder, value
     std::string lastCallsCopy;
+    std::vector<std::string> attributes; // OCIAttrSet on a service context: "attr=value"
+    // Every execution from now on fails with this error (a server gone away), when set.
+    std::optional<Failure> broken;
 };
 
 State& state() {
@@ -188,7 +196,314 @@ void WriteOuts(Handle* stmt) {
     }
 }
 
+// ---- a stand-in for the server's pipes ----
+//
+// Once a test sends a message, the receiver's statements are answered from these pipes as the
+// fake's model of the server answers them: a wrong-type unpack fails and leaves the item, an
+// unpack past the last item fails, and an error's text is its stack and then its backtrace,
+// ending at "line 1" of the one-line block. The read-ahead block (recognised by its :tm_buf
+// bind) is run by the same unpacks, as the server runs it.
+
+struct Item {
+    int type; // Oracle's codes: 6, 9, 11, 12, 23, or any other
+    std::optional<std::string> value;
+};
+using PipeMessage = std::vector<Item>;
+
+struct Pipes {
+    bool on = false;
+    std::map<std::string, std::deque<PipeMessage>> queues;
+    PipeMessage buffer; // the session's message buffer
+    std::size_t next = 0;
+    int blocks = 0;     // read-ahead blocks run
+    int statements = 0; // receiver statements answered per statement
+};
+
+Pipes& pipes() {
+    static Pipes p;
+    return p;
+}
+
+struct Result {
+    bool ok = true;
+    int code = 0;
+    std::string text;
+    std::optional<std::string> value; // null when the item is NULL
+};
+
+Result Fail(int code, const std::string& stack, int line) {
+    return {false,
+            code,
+            stack + "\nORA-06512: at \"SYS.DBMS_PIPE\", line " + std::to_string(line) +
+                "\nORA-06512: at line 1",
+            {}};
+}
+
+const Result kTooSmall{false,
+                       6502,
+                       "ORA-06502: PL/SQL: numeric or value error: character string buffer too "
+                       "small\nORA-06512: at line 1",
+                       {}};
+
+int NextType() {
+    const Pipes& p = pipes();
+    return p.next < p.buffer.size() ? p.buffer[p.next].type : 0;
+}
+
+// dbms_pipe.unpack_message into a variable of the given type.
+Result Unpack(int wanted) {
+    Pipes& p = pipes();
+    if (p.next >= p.buffer.size())
+        return Fail(6556, "ORA-06556: the pipe is empty, cannot fulfill the unpack_message request",
+                    70 + wanted);
+    if (p.buffer[p.next].type != wanted)
+        return Fail(6559,
+                    "ORA-06559: wrong datatype requested, " + std::to_string(wanted) +
+                        ", actual datatype is " + std::to_string(p.buffer[p.next].type),
+                    70 + wanted);
+    return {true, 0, {}, p.buffer[p.next++].value};
+}
+
+bool IsInteger(const std::string& text) {
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && v >= INT32_MIN && v <= INT32_MAX;
+}
+
+// The typed item block: the type, then the item as text; a type it does not know leaves :v_res.
+struct Typed {
+    Result result;
+    int type = 0;
+    bool assigned = true;
+};
+Typed TypedItem() {
+    Typed t{{}, NextType(), true};
+    if (t.type == kItemNumber || t.type == kItemVarchar2 || t.type == kItemRowid ||
+        t.type == kItemDate || t.type == kItemRaw)
+        t.result = Unpack(t.type);
+    else
+        t.assigned = t.type == 0;
+    if (t.result.ok && t.result.value && t.result.value->size() > 2000)
+        t.result = Fail(6502, kTooSmall.text.substr(0, kTooSmall.text.find('\n')), 79);
+    if (t.result.ok && (t.type == kItemRowid || t.type == kItemRaw))
+        t.result.value = "UNKNOWN";
+    return t;
+}
+
+int Receive(const std::string& name) {
+    std::deque<PipeMessage>& queue = pipes().queues[name];
+    if (queue.empty())
+        return 1;
+    pipes().buffer = std::move(queue.front());
+    pipes().next = 0;
+    queue.pop_front();
+    return 0;
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\\' ? "\\\\" : c == '|' ? "\\!" : c == '\0' ? "\\0" : std::string(1, c);
+    return out + '|';
+}
+
+std::string Outcome(const Result& r) {
+    if (!r.ok)
+        return "E" + Escaped(std::to_string(r.code)) + Escaped(r.text + "\n");
+    return r.value ? "V" + Escaped(*r.value) : std::string("N");
+}
+
+// The read-ahead block, step by step as the server runs it.
+std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int most, int room,
+                      int cap) {
+    Pipes& p = pipes();
+    ++p.blocks;
+    std::string out = "TM1|";
+    for (int count = 0; count < most && int(out.size()) <= room; ++count) {
+        if (const int status = Receive(pipe); status != 0) {
+            out += "S" + Escaped(std::to_string(status));
+            break;
+        }
+        const int first = NextType();
+        std::string length = first != kItemNumber ? Outcome(Unpack(kItemNumber)) : "Q";
+        std::string text =
+            first != kItemNumber && first != kItemVarchar2 ? Outcome(Unpack(kItemVarchar2)) : "Q";
+        std::string typed;
+        bool hold = false, alive = true, whole = true;
+        for (int k = 1; whole; ++k) {
+            const int type = NextType();
+            if (k == 2 && first == kItemNumber && type != kItemVarchar2)
+                text = Outcome(Unpack(kItemVarchar2));
+            if (type == 0) {
+                typed += alive ? "T0|N" : "";
+                break;
+            }
+            const std::optional<std::string> value = p.buffer[p.next].value;
+            if (k == 1 && type == kItemNumber && !(hold = value && !IsInteger(*value)))
+                length = Outcome({true, 0, {}, value});
+            if (type == kItemVarchar2 && (k == 1 || (k == 2 && first == kItemNumber))) {
+                if (!value || value->size() <= 1999)
+                    text = Outcome({true, 0, {}, value});
+                else
+                    hold = true;
+            }
+            const Typed t = TypedItem();
+            whole = t.assigned;
+            if (type == kItemVarchar2 && !t.result.ok)
+                hold = true, alive = false;
+            typed += alive ? "T" + Escaped(std::to_string(type)) +
+                                 (t.assigned ? Outcome(t.result) : std::string("U"))
+                           : "";
+            alive = alive && whole;
+        }
+        const std::string message = "M" + length + text + typed + ".";
+        const bool over = int(out.size() + message.size()) > cap;
+        if ((hold || over) && whole) {
+            p.queues[holdPipe].push_back(p.buffer);
+            out += "H" + Escaped(holdPipe);
+            break;
+        }
+        if (over) {
+            out += "X";
+            break;
+        }
+        out += message;
+    }
+    return out + "Z";
+}
+
+BindRecord* BindNamed(Handle* stmt, const char* name) {
+    for (BindRecord& bind : stmt->binds)
+        if (strcasecmp(bind.name.c_str(), name) == 0)
+            return &bind;
+    return nullptr;
+}
+
+std::string StringIn(const BindRecord* bind) {
+    return bind == nullptr
+               ? std::string()
+               : std::string(static_cast<const char*>(bind->value),
+                             strnlen(static_cast<const char*>(bind->value), bind->size));
+}
+
+int IntIn(const BindRecord* bind) {
+    std::int32_t v = 0;
+    std::memcpy(&v, bind->value, sizeof v);
+    return v;
+}
+
+void Write(BindRecord* bind, const std::optional<std::string>& value) {
+    if (bind->indicator != nullptr)
+        *bind->indicator = value ? 0 : -1;
+    if (value && bind->dty == 3) {
+        const std::int32_t v = std::stoi(*value);
+        std::memcpy(bind->value, &v, sizeof v);
+    } else if (value) {
+        std::memcpy(bind->value, value->c_str(), value->size() + 1);
+    }
+}
+
+// The pipe a receive or purge names: bound, or the quoted literal in the text.
+std::string PipeOf(Handle* stmt) {
+    if (BindRecord* bound = BindNamed(stmt, ":tm_pipe"))
+        return StringIn(bound);
+    const std::size_t at = stmt->text.find("('") + 2;
+    return stmt->text.substr(at, stmt->text.find('\'', at) - at);
+}
+
+// Runs a receiver statement on the pipes: nullopt when the statement is none of them.
+std::optional<Result> RunOnPipes(Handle* stmt) {
+    Pipes& p = pipes();
+    const std::string& text = stmt->text;
+    if (BindRecord* buf = BindNamed(stmt, ":tm_buf")) {
+        const std::string reply =
+            ReadAhead(PipeOf(stmt), "ORA$PIPE$00FA4E$TM" + StringIn(BindNamed(stmt, ":tm_hold")),
+                      IntIn(BindNamed(stmt, ":tm_max")), IntIn(BindNamed(stmt, ":tm_room")),
+                      IntIn(BindNamed(stmt, ":tm_cap")));
+        if (int(reply.size()) >= buf->size)
+            return kTooSmall;
+        Write(buf, reply);
+        return Result{};
+    }
+    if (text.find("dbms_pipe.purge") != std::string::npos) {
+        p.queues.erase(PipeOf(stmt));
+        return Result{};
+    }
+    Result r;
+    ++p.statements;
+    if (text.find("dbms_pipe.receive_message") != std::string::npos) {
+        Write(BindNamed(stmt, ":sta"), std::to_string(Receive(PipeOf(stmt))));
+    } else if (text.find("dbms_pipe.next_item_type") != std::string::npos) {
+        const Typed t = TypedItem();
+        if ((r = t.result).ok) {
+            Write(BindNamed(stmt, ":v_typ"), std::to_string(t.type));
+            BindRecord* res = BindNamed(stmt, ":v_res");
+            if (t.assigned)
+                Write(res, t.result.value);
+            else if (StringIn(res).empty())
+                Write(res, std::nullopt);
+        }
+    } else if (text == "begin dbms_pipe.unpack_message(:len); end;") {
+        // The client's conversion into a 4-byte integer.
+        if ((r = Unpack(kItemNumber)).ok && r.value && !IsInteger(*r.value))
+            r = {false, 1455, "ORA-01455: converting column overflows integer datatype", {}};
+        if (r.ok)
+            Write(BindNamed(stmt, ":len"), r.value);
+    } else if (text == "begin dbms_pipe.unpack_message(:chr); end;") {
+        BindRecord* chr = BindNamed(stmt, ":chr");
+        if ((r = Unpack(kItemVarchar2)).ok && r.value && int(r.value->size()) >= chr->size)
+            r = kTooSmall;
+        if (r.ok)
+            Write(chr, r.value);
+    } else {
+        --p.statements;
+        return std::nullopt;
+    }
+    return r;
+}
+
 } // namespace
+
+// A message of items "type:value" (value "~" for NULL) separated by '\x1f', onto the pipe.
+FAKEOCI_EXPORT void fakeoci_pipe_send(const char* pipe, const char* items) {
+    pipes().on = true;
+    PipeMessage message;
+    const std::string all = items;
+    for (std::size_t at = 0; !all.empty() && at <= all.size();) {
+        const std::size_t end = std::min(all.find('\x1f', at), all.size());
+        const std::string item = all.substr(at, end - at);
+        const std::string value = item.substr(item.find(':') + 1);
+        message.push_back(
+            {std::stoi(item), value == "~" ? std::nullopt : std::optional<std::string>(value)});
+        at = end + 1;
+    }
+    pipes().queues[pipe].push_back(std::move(message));
+}
+
+// The messages waiting on a pipe, the read-ahead blocks run, and the receiver statements run.
+FAKEOCI_EXPORT int fakeoci_pipe_count(const char* pipe) {
+    return int(pipes().queues[pipe].size());
+}
+FAKEOCI_EXPORT int fakeoci_pipe_blocks() {
+    return pipes().blocks;
+}
+FAKEOCI_EXPORT int fakeoci_pipe_statements() {
+    return pipes().statements;
+}
+
+// Every execution from now on fails with this error, as on a connection that is gone.
+FAKEOCI_EXPORT void fakeoci_break(int code, const char* text) {
+    state().broken = Failure{kError, code, text};
+}
+
+// The attributes set on service contexts, "attr=value" each, separated by spaces.
+FAKEOCI_EXPORT const char* fakeoci_attributes() {
+    static std::string text;
+    text.clear();
+    for (const std::string& a : state().attributes)
+        text += (text.empty() ? "" : " ") + a;
+    return text.c_str();
+}
 
 // ---- control functions for the test ----
 
@@ -198,7 +513,10 @@ FAKEOCI_EXPORT void fakeoci_reset() {
     s.calls.clear();
     s.failures.clear();
     s.outs.clear();
+    s.attributes.clear();
+    s.broken.reset();
     s.nextId = 1;
+    pipes() = Pipes{};
 }
 
 FAKEOCI_EXPORT const char* fakeoci_calls() {
@@ -399,6 +717,26 @@ FAKEOCI_EXPORT sword OCIAttrGet(const void* target, ub4 targetType, void* attrib
     return kSuccess;
 }
 
+FAKEOCI_EXPORT sword OCIAttrSet(void* target, ub4 targetType, void* attribute, ub4 size,
+                                ub4 attributeType, void* err) {
+    Record("OCIAttrSet " + Name(target) + " type=" + std::to_string(targetType) +
+           " attr=" + std::to_string(attributeType) + " size=" + std::to_string(size));
+    if (Find(target, Svc) == nullptr || targetType != Svc || Find(err, Err) == nullptr)
+        return kInvalidHandle;
+#ifdef FAKEOCI_OLD_CLIENT
+    // A client before release 18 does not know the call time-out.
+    Find(err, Err)->errorCode = 24315;
+    Find(err, Err)->errorText = "ORA-24315: illegal attribute type";
+    (void)attribute;
+    return kError;
+#else
+    ub4 value = 0;
+    std::memcpy(&value, attribute, sizeof value);
+    state().attributes.push_back(std::to_string(attributeType) + "=" + std::to_string(value));
+    return kSuccess;
+#endif
+}
+
 FAKEOCI_EXPORT sword OCIBindByName(void* stmtp, void** bindp, void* err, const OraText* name,
                                    sb4 nameLength, void* value, sb4 size, ub2 dty, void* indp,
                                    ub2* alenp, ub2* rcodep, ub4 maxarr, ub4* curelep, ub4 mode) {
@@ -446,6 +784,22 @@ FAKEOCI_EXPORT sword OCIStmtExecute(void* svc, void* stmtp, void* err, ub4 iters
     for (std::size_t i = 0; i < stmt->binds.size(); ++i)
         line += (i > 0 ? ", " : "") + ValueText(stmt->binds[i]);
     Record(line + "]");
+    if (state().broken) {
+        Find(err, Err)->errorCode = state().broken->code;
+        Find(err, Err)->errorText = state().broken->text;
+        return kError;
+    }
+    if (pipes().on) {
+        if (auto status = Scripted("OCIStmtExecute", Find(err, Err)))
+            return *status;
+        if (std::optional<Result> r = RunOnPipes(stmt)) {
+            if (r->ok)
+                return kSuccess;
+            Find(err, Err)->errorCode = r->code;
+            Find(err, Err)->errorText = r->text;
+            return kError;
+        }
+    }
     // Writes first, as a client may before the server's error arrives: the driver must keep
     // such values from the caller when the execution fails.
     WriteOuts(stmt);

@@ -9,6 +9,7 @@
 #include "Driver.h"
 #include "Logon.h"
 #include "Oci.h"
+#include "PlsqlTexts.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -18,9 +19,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <vector>
 
 using namespace ocidrv;
 
@@ -38,6 +41,13 @@ struct FakeClient {
             dlsym(handle, "fakeoci_fail"));
         setOut =
             reinterpret_cast<void (*)(const char*, const char*)>(dlsym(handle, "fakeoci_set_out"));
+        send = reinterpret_cast<void (*)(const char*, const char*)>(
+            dlsym(handle, "fakeoci_pipe_send"));
+        waiting = reinterpret_cast<int (*)(const char*)>(dlsym(handle, "fakeoci_pipe_count"));
+        blocks = reinterpret_cast<int (*)()>(dlsym(handle, "fakeoci_pipe_blocks"));
+        statements = reinterpret_cast<int (*)()>(dlsym(handle, "fakeoci_pipe_statements"));
+        breakAll = reinterpret_cast<void (*)(int, const char*)>(dlsym(handle, "fakeoci_break"));
+        attributes = reinterpret_cast<const char* (*)()>(dlsym(handle, "fakeoci_attributes"));
     }
     ~FakeClient() { dlclose(handle); }
     FakeClient(const FakeClient&) = delete;
@@ -64,6 +74,13 @@ struct FakeClient {
     int (*liveHandles)();
     void (*fail)(const char* call, int status, int code, const char* text);
     void (*setOut)(const char* placeholder, const char* value);
+    // The stand-in's pipes: a message is its items "type:value" ("~" a NULL) joined by \x1f.
+    void (*send)(const char* pipe, const char* items);
+    int (*waiting)(const char* pipe);
+    int (*blocks)();
+    int (*statements)();
+    void (*breakAll)(int code, const char* text);
+    const char* (*attributes)();
 
 private:
     int m_taken = 0;
@@ -76,6 +93,7 @@ const QStringList kLogonCalls = {
     "OCIEnvNlsCreate mode=0 charset=873 ncharset=873 -> env1",
     "OCIHandleAlloc parent=env1 type=2 -> err2",
     "OCILogon2 env=env1 err=err2 user=scott password=tiger db=dbhost:1521/orcl mode=0",
+    "OCIAttrSet svc3 type=3 attr=531 size=0",
 };
 const QStringList kLogoffCalls = {
     "OCILogoff svc3 err2",
@@ -124,6 +142,126 @@ int ChildLogon() {
     return 0;
 }
 
+// ---- the receiver's statements through the call layer, for the read-ahead cases ----
+
+// Runs one statement on a cursor with the receiver's binds; "ok" or "error <rc> <text>".
+struct Var {
+    const char* name;
+    void* buffer;
+    int length;
+    int type;
+};
+QString Exec(Cda_Def& cda, Lda_Def* lda, const QByteArray& statement, std::vector<Var> vars,
+             short* indicator) {
+    if (oparse(&cda, statement.constData(), -1, 1, 2) != 0)
+        return QStringLiteral("parse failed");
+    for (const Var& var : vars)
+        if (obndrv(&cda, var.name, -1, var.buffer, var.length, var.type, -1, indicator, nullptr, -1,
+                   -1) != 0)
+            return QStringLiteral("bind failed");
+    if (oexec(&cda) == 0)
+        return QStringLiteral("ok");
+    char text[512] = {};
+    oerhms(lda, cda.rc, text, sizeof text);
+    return QStringLiteral("error %1 fc=%2 %3").arg(cda.rc).arg(cda.fc).arg(QString::fromUtf8(text));
+}
+
+QByteArray ReceiveOn(const char* pipe) {
+    return QByteArray("begin :sta := dbms_pipe.receive_message('") + pipe + "', 0); end;";
+}
+
+// One receive as the receiver runs it; true when a message came.
+bool ReceiveStep(Cda_Def& cda, Lda_Def* lda, const char* pipe, short& ind, QStringList& log) {
+    std::int32_t status = 1;
+    const QString r = Exec(cda, lda, ReceiveOn(pipe), {{":sta", &status, 4, SQLT_INT}}, &ind);
+    log << QStringLiteral("receive %1 sta=%2 ind=%3").arg(r).arg(status).arg(ind);
+    return status == 0;
+}
+
+// The plain unpacks of one message, the buffers kept between messages as the receiver keeps
+// them.
+void PlainSteps(Cda_Def& cda, Lda_Def* lda, std::int32_t& length, short& ind, QStringList& log) {
+    QString r = Exec(cda, lda, "begin dbms_pipe.unpack_message(:len); end;",
+                     {{":len", &length, 4, SQLT_INT}}, &ind);
+    log << QStringLiteral("len %1 %2 ind=%3").arg(r).arg(length).arg(ind);
+    std::vector<char> text(2000, 'x');
+    text[0] = '\0';
+    r = Exec(cda, lda, "begin dbms_pipe.unpack_message(:chr); end;",
+             {{":chr", text.data(), 2000, SQLT_STR}}, &ind);
+    log << QStringLiteral("chr %1 '%2' ind=%3 tail=%4")
+               .arg(r, QString::fromLatin1(text.data()))
+               .arg(ind)
+               .arg(QString::fromLatin1(text.data() + 1995, 5));
+}
+
+void TypedSteps(Cda_Def& cda, Lda_Def* lda, short& ind, QStringList& log) {
+    std::int32_t type = 0;
+    std::vector<char> value(30000, 'y');
+    for (int guard = 0; guard < 20; ++guard) {
+        type = 0;
+        value[0] = '\0';
+        const QString r = Exec(
+            cda, lda, kTypedItemBlock,
+            {{":v_typ", &type, 4, SQLT_INT}, {":v_res", value.data(), int(value.size()), SQLT_STR}},
+            &ind);
+        log << QStringLiteral("item %1 %2 '%3' ind=%4")
+                   .arg(r)
+                   .arg(type)
+                   .arg(QString::fromLatin1(value.data()))
+                   .arg(ind);
+        if (type == kItemNone || (type != kItemNumber && type != kItemVarchar2 &&
+                                  type != kItemRowid && type != kItemDate && type != kItemRaw))
+            break;
+    }
+}
+
+// The receiver's drain of a pipe, until a receive finds nothing or fails.
+QStringList Drain(Lda_Def* lda, const char* pipe, bool typed) {
+    QStringList log;
+    Cda_Def cda{};
+    if (oopen(&cda, lda, nullptr, -1, -1, nullptr, -1) != 0)
+        return {QStringLiteral("oopen failed")};
+    std::int32_t length = 0;
+    short ind = 0;
+    for (int guard = 0; guard < 100 && ReceiveStep(cda, lda, pipe, ind, log); ++guard) {
+        if (typed)
+            TypedSteps(cda, lda, ind, log);
+        else
+            PlainSteps(cda, lda, length, ind, log);
+    }
+    oclose(&cda);
+    return log;
+}
+
+// Every kind of message: the receiver's own, wrong types, extra and missing items, NULLs,
+// texts up to and past the receiver's buffer, numbers no integer holds, the other item types
+// and one the block does not know, the reply's own separators, and bytes that are not UTF-8.
+QList<QByteArray> Corpus() {
+    const QByteArray sep = "\x1f";
+    return {
+        "6:5" + sep + "9:hello",
+        "6:0" + sep + "9:~",
+        "6:~" + sep + "9:~",
+        "9:text first" + sep + "6:3",
+        "6:4" + sep + "6:7",
+        "6:1",
+        "",
+        "6:3" + sep + "9:abc" + sep + "12:07-DEC-26" + sep + "9:extra",
+        "6:1999" + sep + "9:" + QByteArray(1999, 'a'),
+        "6:2000" + sep + "9:" + QByteArray(2000, 'b'),
+        "6:2001" + sep + "9:" + QByteArray(2001, 'c') + sep + "12:08-DEC-26",
+        "6:1.5" + sep + "9:fraction",
+        "6:3000000000" + sep + "9:big",
+        "12:07-DEC-26" + sep + "23:0102A0FF" + sep + "11:AAAAAAAAAAAAAAAAAA",
+        "96:odd" + sep + "9:after",
+        "6:9" + sep + "9:pipe|back\\slash\\!",
+        "6:4" + sep + "9:\xff\xfe\x80z",
+        "6:5" + sep + "9:\xc3\xa9\xe2\x82\xac!",
+        "9:" + QByteArray(2000, 'd') + sep + "6:1",
+        "6:6" + sep + "9:last",
+    };
+}
+
 } // namespace
 
 class TestOciDriver : public QObject {
@@ -145,6 +283,8 @@ private slots:
         QCOMPARE(error.code, 0);
         QCOMPARE(m_fake.take(), kLogonCalls);
         QCOMPARE(m_fake.liveHandles(), 3);
+        // The call time-out, in milliseconds.
+        QCOMPARE(QByteArray(m_fake.attributes()), QByteArray("531=20000"));
         session.reset();
         QCOMPARE(m_fake.take(), kLogoffCalls);
         QCOMPARE(m_fake.liveHandles(), 0);
@@ -490,6 +630,7 @@ private slots:
                                  "OCIHandleAlloc parent=env1 type=2 -> err2",
                                  "OCILogon env=env1 err=err2 user=scott password=tiger "
                                  "db=dbhost:1521/orcl",
+                                 "OCIAttrSet svc3 type=3 attr=531 size=0",
                              }));
         session.reset();
         QCOMPARE(old.liveHandles(), 0);
@@ -574,6 +715,143 @@ private slots:
         QVERIFY2(output.contains("The loader reported: " + broken.fileName() + ": "),
                  qPrintable(output));
         QVERIFY(output.contains("LD_LIBRARY_PATH"));
+    }
+
+    // The corpus read with read-ahead and without gives every statement the same result:
+    // values, indicators, statuses, return codes and error texts, in both receiving modes.
+    void readAheadGivesTheSameResults_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("plain") << false;
+        QTest::newRow("typed") << true;
+    }
+    void readAheadGivesTheSameResults() {
+        QFETCH(bool, typed);
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QStringList logs[2];
+        int statements[2] = {};
+        for (int on = 0; on < 2; ++on) {
+            m_fake.clear();
+            qputenv("TIDEMARK_READ_AHEAD", on ? "on" : "off");
+            QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+            for (const QByteArray& message : Corpus())
+                m_fake.send("tm", message.constData());
+            logs[on] = Drain(&lda, "tm", typed);
+            statements[on] = m_fake.statements();
+            QCOMPARE(m_fake.waiting("tm"), 0);
+            QCOMPARE(m_fake.blocks() > 0, on == 1);
+        }
+        qunsetenv("TIDEMARK_READ_AHEAD");
+        QCOMPARE(logs[1], logs[0]);
+        // The corpus reaches the errors both ways.
+        QVERIFY(logs[0].filter("error 6502").size() >= 1);
+        QCOMPARE(logs[0].filter("error 6559").size() >= 2, !typed);
+        // Most statements were answered from memory: only the messages the block could not
+        // answer went to the server.
+        QVERIFY2(statements[1] * 3 < statements[0],
+                 qPrintable(QStringLiteral("%1 of %2").arg(statements[1]).arg(statements[0])));
+    }
+
+    // A server that refuses the block: the session goes on one statement per step, and the
+    // program sees nothing of it.
+    void refusedBlockFallsBack() {
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        for (const char* text : {"6:3\x1f"
+                                 "9:one",
+                                 "6:3\x1f"
+                                 "9:two"})
+            m_fake.send("tm", text);
+        m_fake.fail("OCIStmtExecute", kOciError, 6550,
+                    "ORA-06550: line 1, column 1712:\nPLS-00201: identifier 'DBMS_PIPE' must be "
+                    "declared");
+        const QStringList log = Drain(&lda, "tm", false);
+        QCOMPARE(log, QStringList({
+                          "receive ok sta=0 ind=0",
+                          "len ok 3 ind=0",
+                          "chr ok 'one' ind=0 tail=xxxxx",
+                          "receive ok sta=0 ind=0",
+                          "len ok 3 ind=0",
+                          "chr ok 'two' ind=0 tail=xxxxx",
+                          "receive ok sta=1 ind=0",
+                      }));
+        QCOMPARE(m_fake.calls().filter("OCIStmtPrepare2").filter(":tm_buf").size(), 1);
+        QCOMPARE(m_fake.blocks(), 0);
+    }
+
+    // Held messages are kept per pipe: a receive on another pipe leaves them, a purge of their
+    // pipe drops them, and a message waiting on the session's own pipe goes with it.
+    void purgeDropsHeldMessages() {
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        const QByteArray tooLong = "6:2500\x1f"
+                                   "9:" +
+                                   QByteArray(2500, 'e');
+        for (const QByteArray& text : {QByteArray("6:2\x1f"
+                                                  "9:p1"),
+                                       QByteArray("6:2\x1f"
+                                                  "9:p2"),
+                                       tooLong,
+                                       QByteArray("6:2\x1f"
+                                                  "9:p4")})
+            m_fake.send("tm", text.constData());
+        m_fake.send("other", "6:2\x1f"
+                             "9:q1");
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        std::int32_t length = 0;
+        short ind = 0;
+        QStringList log;
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        PlainSteps(cda, &lda, length, ind, log);
+        QCOMPARE(m_fake.waiting("tm"), 1); // the last one waits behind the held one
+        QVERIFY(ReceiveStep(cda, &lda, "other", ind, log));
+        PlainSteps(cda, &lda, length, ind, log);
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        PlainSteps(cda, &lda, length, ind, log);
+        QCOMPARE(log.filter("chr ok").join('|'),
+                 QStringLiteral("chr ok 'p1' ind=0 tail=xxxxx|chr ok 'q1' ind=0 tail=xxxxx|"
+                                "chr ok 'p2' ind=0 tail=xxxxx"));
+        log.clear();
+        QCOMPARE(Exec(cda, &lda, "begin dbms_pipe.purge('tm'); end;", {}, &ind), "ok");
+        QCOMPARE(m_fake.waiting("ORA$PIPE$00FA4E$TM1"), 0);
+        m_fake.send("tm", "6:2\x1f"
+                          "9:after");
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        PlainSteps(cda, &lda, length, ind, log);
+        QVERIFY(!ReceiveStep(cda, &lda, "tm", ind, log));
+        QCOMPARE(log.filter("chr ok"), QStringList({"chr ok 'after' ind=0 tail=xxxxx"}));
+        QCOMPARE(oclose(&cda), 0);
+    }
+
+    // A connection lost after a read-ahead: what had arrived is delivered before the failure.
+    void failureAfterReadAheadDeliversHeldFirst() {
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        for (const char* text : {"6:2\x1f"
+                                 "9:m1",
+                                 "6:2\x1f"
+                                 "9:m2",
+                                 "6:2\x1f"
+                                 "9:m3"})
+            m_fake.send("tm", text);
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        short ind = 0;
+        QStringList log;
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        QCOMPARE(m_fake.waiting("tm"), 0);
+        m_fake.breakAll(3113, "ORA-03113: end-of-file on communication channel");
+        TypedSteps(cda, &lda, ind, log);
+        oclose(&cda);
+        log += Drain(&lda, "tm", true);
+        QCOMPARE(log.filter("item ok 9").join('|'),
+                 QStringLiteral("item ok 9 'm1' ind=0|item ok 9 'm2' ind=0|item ok 9 'm3' ind=0"));
+        QCOMPARE(log.last(), QStringLiteral("receive error 3113 fc=4 ORA-03113: end-of-file on "
+                                            "communication channel sta=1 ind=-1"));
     }
 
     // The whole road through the call layer: its data areas, oerhms, and the program's report.

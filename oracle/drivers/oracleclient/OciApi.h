@@ -37,12 +37,16 @@ constexpr ub4 OCI_DEFAULT = 0;
 // Handle types.
 constexpr ub4 OCI_HTYPE_ENV = 1;
 constexpr ub4 OCI_HTYPE_ERROR = 2;
+constexpr ub4 OCI_HTYPE_SVCCTX = 3;
 constexpr ub4 OCI_HTYPE_STMT = 4;
 
 constexpr ub4 OCI_NTV_SYNTAX = 1;      // statement language: the server's own
 constexpr ub4 OCI_ATTR_STMT_TYPE = 24; // ub2 attribute of a statement handle
 constexpr ub2 OCI_STMT_SELECT = 1;     // its value for a query
 constexpr ub2 OCI_CHARSET_AL32UTF8 = 873;
+// ub4 attribute of a service context (clients from release 18): the longest a round trip may
+// take, in milliseconds, before the call gives up with an error.
+constexpr ub4 OCI_ATTR_CALL_TIMEOUT = 531;
 constexpr std::size_t kErrorTextSize = 3072; // room for the longest message text
 
 using OCIEnvNlsCreateFn = sword (*)(OCIEnv** envp, ub4 mode, void* ctxp,
@@ -81,6 +85,8 @@ using OCIStmtExecuteFn = sword (*)(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
                                    ub4 mode);
 using OCIAttrGetFn = sword (*)(const void* trgthndlp, ub4 trghndltyp, void* attributep, ub4* sizep,
                                ub4 attrtype, OCIError* errhp);
+using OCIAttrSetFn = sword (*)(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size,
+                               ub4 attrtype, OCIError* errhp);
 
 // Every call the driver resolves, each named once: OCI<name> in the library, OCI<name>Fn its
 // type above, <name> its member of Api. The second column names the newer call that an older
@@ -99,7 +105,8 @@ using OCIAttrGetFn = sword (*)(const void* trgthndlp, ub4 trghndltyp, void* attr
     X(StmtRelease, nullptr)                                                                        \
     X(BindByName, nullptr)                                                                         \
     X(StmtExecute, nullptr)                                                                        \
-    X(AttrGet, nullptr)
+    X(AttrGet, nullptr)                                                                            \
+    X(AttrSet, nullptr)
 
 // The calls resolved from the loaded library.
 struct Api {

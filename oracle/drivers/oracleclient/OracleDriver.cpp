@@ -5,9 +5,14 @@
 // the old call set did.
 #include "Oci.h"
 #include "OciApi.h"
+#include "OciReadAhead.h"
 
 #include <cctype>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -16,6 +21,10 @@ namespace ocidrv {
 namespace {
 
 using namespace oci;
+
+// The longest one round trip may take, as the PostgreSQL driver allows: a server that has
+// stopped answering must not hold the window for good.
+constexpr std::chrono::milliseconds kCallTimeout{20000};
 
 bool Succeeded(sword status) {
     return status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO;
@@ -64,11 +73,35 @@ public:
         ReadError(api(), m_err, OCI_HTYPE_ERROR, status, call, fallbackCode, error);
     }
 
+    // The receiver's statements, answered from the messages read ahead where it can be.
+    // Also after the server refused the block: what was read ahead before is still delivered.
+    bool ReadAhead() const { return m_readAhead || !m_held.empty() || m_current; }
+    bool Receive(const std::string& pipe, const std::string& statement,
+                 const std::vector<Bind>& binds, Error& error);
+    bool Unpack(ora::Fixed::Kind kind, const std::string& statement, const std::vector<Bind>& binds,
+                Error& error);
+    bool Purge(const std::string& pipe, const std::string& statement,
+               const std::vector<Bind>& binds, Error& error);
+
 private:
+    bool RunBlock(const std::string& pipe, ora::Batch& batch);
+    int HoldId(const std::string& pipe);
+
     std::shared_ptr<const Library> m_library;
     OCIEnv* m_env = nullptr;
     OCIError* m_err = nullptr;
     OCISvcCtx* m_svc = nullptr;
+
+    bool m_readAhead = ReadAheadEnabled();
+    // Per pipe, the messages read ahead and not yet received by the program, in pipe order.
+    std::map<std::string, std::deque<ora::Held>> m_held;
+    std::map<std::string, int> m_holdIds; // the pipe's number in its hold pipe's name
+    // Pipes whose next receive goes to the server: the block failed after receiving there.
+    std::map<std::string, bool> m_direct;
+    // The message the program received last, while it is answered from memory.
+    std::optional<ora::HeldMessage> m_current;
+    std::size_t m_plainSteps = 0;
+    std::size_t m_typedSteps = 0;
 };
 
 Connection::~Connection() {
@@ -136,6 +169,10 @@ std::shared_ptr<Connection> Connection::LogOn(const std::string& user, const std
         return nullptr;
     }
     connection->m_svc = svc;
+    // Clients before release 18 do not know the attribute and refuse it: they wait as long as
+    // the server takes, as before.
+    ub4 timeout = ub4(kCallTimeout.count());
+    oci.AttrSet(svc, OCI_HTYPE_SVCCTX, &timeout, 0, OCI_ATTR_CALL_TIMEOUT, connection->m_err);
     error = {};
     return connection;
 }
@@ -228,56 +265,14 @@ std::string ForServer(const std::string& statement) {
     return statement.substr(0, end - 1);
 }
 
-class OracleCursor final : public Cursor {
-public:
-    explicit OracleCursor(std::shared_ptr<Connection> connection)
-        : m_connection(std::move(connection)) {}
-
-    bool Parse(const std::string& statement, Error& error) override {
-        if (!Usable(error))
-            return false;
-        m_statement = ForServer(statement);
-        error = {};
-        return true;
-    }
-
-    bool Execute(const std::vector<Bind>& binds, Error& error) override;
-
-    bool Close(Error& error) override {
-        if (!Usable(error))
-            return false;
-        m_statement.reset();
-        m_connection.reset();
-        error = {};
-        return true;
-    }
-
-private:
-    bool Usable(Error& error) const {
-        if (m_connection)
-            return true;
-        error = OwnError(OCI_RC_INVALID_CURSOR);
-        return false;
-    }
-
-    std::shared_ptr<Connection> m_connection; // null once closed
-    std::optional<std::string> m_statement;
-};
-
-bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
-    if (!Usable(error))
-        return false;
-    if (!m_statement) {
-        error = OwnError(OCI_RC_NO_STATEMENT);
-        return false;
-    }
-    const Connection& connection = *m_connection;
+// Runs one statement on the server: prepared, bound, executed, released.
+bool RunStatement(const Connection& connection, const std::string& statement,
+                  const std::vector<Bind>& binds, Error& error) {
     const Api& oci = connection.api();
 
     PreparedStatement stmt(connection);
-    sword status =
-        oci.StmtPrepare2(connection.svc(), stmt.out(), connection.err(), Text(*m_statement),
-                         ub4(m_statement->size()), nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT);
+    sword status = oci.StmtPrepare2(connection.svc(), stmt.out(), connection.err(), Text(statement),
+                                    ub4(statement.size()), nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT);
     if (!Succeeded(status) || stmt.get() == nullptr) {
         connection.Fail(status, "OCIStmtPrepare2", OCI_RC_INVALID_CURSOR, error);
         return false;
@@ -331,6 +326,193 @@ bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
     }
     error = {};
     return true;
+}
+
+// The hold pipe's number for a pipe: one per pipe, so that each pipe's held message waits on
+// a pipe of its own.
+int Connection::HoldId(const std::string& pipe) {
+    const auto [it, added] = m_holdIds.emplace(pipe, int(m_holdIds.size()) + 1);
+    return it->second;
+}
+
+// One round trip of the read-ahead block. False when it failed or its reply is not one.
+bool Connection::RunBlock(const std::string& pipe, ora::Batch& batch) {
+    std::string name = pipe;
+    std::string hold = std::to_string(HoldId(pipe));
+    std::int32_t most = ora::kMessagesPerTrip, room = ora::kReceiveRoom, cap = ora::kReplyCapBytes;
+    std::vector<char> reply(ora::kReplyBufferBytes, '\0');
+    short indicator = -1;
+    const std::vector<Bind> binds = {
+        {":tm_pipe", name.data(), int(name.size()) + 1, SQLT_STR, nullptr},
+        {":tm_hold", hold.data(), int(hold.size()) + 1, SQLT_STR, nullptr},
+        {":tm_max", &most, sizeof most, SQLT_INT, nullptr},
+        {":tm_room", &room, sizeof room, SQLT_INT, nullptr},
+        {":tm_cap", &cap, sizeof cap, SQLT_INT, nullptr},
+        {":tm_buf", reply.data(), int(reply.size()), SQLT_STR, &indicator},
+    };
+    Error ignored;
+    if (!RunStatement(*this, ora::ReadAheadBlock(), binds, ignored) || indicator != 0)
+        return false;
+    reply.back() = '\0';
+    return ora::ParseReply(reply.data(), batch);
+}
+
+bool Connection::Receive(const std::string& pipe, const std::string& statement,
+                         const std::vector<Bind>& binds, Error& error) {
+    m_current.reset();
+    std::deque<ora::Held>& held = m_held[pipe];
+    if (held.empty() && !m_direct[pipe] && m_readAhead) {
+        ora::Batch batch;
+        if (!RunBlock(pipe, batch)) {
+            // Whether the server refused the block or cannot be reached, the program's own
+            // receive says: when it works, this session goes on one statement per step.
+            const bool received = RunStatement(*this, statement, binds, error);
+            if (received)
+                m_readAhead = false;
+            return received;
+        }
+        for (ora::Held& entry : batch.held)
+            held.push_back(std::move(entry));
+        m_direct[pipe] = batch.broken;
+        if (held.empty() && batch.finalStatus && !batch.broken) {
+            m_held.erase(pipe);
+            error = {};
+            return ora::AnswerStatus(*batch.finalStatus, binds);
+        }
+    }
+    if (held.empty()) {
+        // After a failure of the block the server answers the receive itself, with its error.
+        m_held.erase(pipe);
+        m_direct.erase(pipe);
+        return RunStatement(*this, statement, binds, error);
+    }
+    ora::Held next = std::move(held.front());
+    held.pop_front();
+    if (held.empty())
+        m_held.erase(pipe);
+    if (!next.message) {
+        // The message waits on the session's own pipe: received from there, its unpacks go to
+        // the server.
+        std::vector<char> name(next.holdPipe.begin(), next.holdPipe.end());
+        name.push_back('\0');
+        std::vector<Bind> redirected = binds;
+        redirected.push_back({":tm_pipe", name.data(), int(name.size()), SQLT_STR, nullptr});
+        if (!RunStatement(*this, "begin :sta := dbms_pipe.receive_message(:tm_pipe, 0); end;",
+                          redirected, error)) {
+            m_held[pipe].push_front(std::move(next));
+            return false;
+        }
+        return true;
+    }
+    m_current = std::move(next.message);
+    m_plainSteps = m_typedSteps = 0;
+    error = {};
+    return ora::AnswerStatus(0, binds);
+}
+
+bool Connection::Unpack(ora::Fixed::Kind kind, const std::string& statement,
+                        const std::vector<Bind>& binds, Error& error) {
+    // A statement the message in memory cannot answer goes to the server, as without
+    // read-ahead; the receiver never sends one.
+    if (!m_current)
+        return RunStatement(*this, statement, binds, error);
+    error = {};
+    if (kind == ora::Fixed::TypedItem) {
+        if (m_plainSteps > 0)
+            return RunStatement(*this, statement, binds, error);
+        const std::vector<ora::TypedStep>& steps = m_current->typed;
+        const ora::TypedStep step =
+            m_typedSteps < steps.size() ? steps[m_typedSteps] : ora::TypedStep{};
+        ++m_typedSteps;
+        return ora::AnswerTyped(step, binds, error);
+    }
+    const std::size_t expected = kind == ora::Fixed::UnpackLength ? 0 : 1;
+    if (m_typedSteps > 0 || m_plainSteps != expected)
+        return RunStatement(*this, statement, binds, error);
+    ++m_plainSteps;
+    return ora::AnswerUnpack(expected == 0 ? m_current->length : m_current->text, binds, error);
+}
+
+bool Connection::Purge(const std::string& pipe, const std::string& statement,
+                       const std::vector<Bind>& binds, Error& error) {
+    if (!RunStatement(*this, statement, binds, error))
+        return false;
+    // What was read ahead from the pipe goes with it, and so does a message on its hold pipe.
+    const auto found = m_held.find(pipe);
+    if (found != m_held.end()) {
+        for (const ora::Held& entry : found->second) {
+            if (entry.message)
+                continue;
+            std::vector<char> name(entry.holdPipe.begin(), entry.holdPipe.end());
+            name.push_back('\0');
+            Error ignored;
+            RunStatement(*this, "begin dbms_pipe.purge(:tm_pipe); end;",
+                         {{":tm_pipe", name.data(), int(name.size()), SQLT_STR, nullptr}}, ignored);
+        }
+        m_held.erase(found);
+    }
+    m_direct.erase(pipe);
+    return true;
+}
+
+class OracleCursor final : public Cursor {
+public:
+    explicit OracleCursor(std::shared_ptr<Connection> connection)
+        : m_connection(std::move(connection)) {}
+
+    bool Parse(const std::string& statement, Error& error) override {
+        if (!Usable(error))
+            return false;
+        m_statement = ForServer(statement);
+        error = {};
+        return true;
+    }
+
+    bool Execute(const std::vector<Bind>& binds, Error& error) override;
+
+    bool Close(Error& error) override {
+        if (!Usable(error))
+            return false;
+        m_statement.reset();
+        m_connection.reset();
+        error = {};
+        return true;
+    }
+
+private:
+    bool Usable(Error& error) const {
+        if (m_connection)
+            return true;
+        error = OwnError(OCI_RC_INVALID_CURSOR);
+        return false;
+    }
+
+    std::shared_ptr<Connection> m_connection; // null once closed
+    std::optional<std::string> m_statement;
+};
+
+bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
+    if (!Usable(error))
+        return false;
+    if (!m_statement) {
+        error = OwnError(OCI_RC_NO_STATEMENT);
+        return false;
+    }
+    Connection& connection = *m_connection;
+    if (connection.ReadAhead()) {
+        const ora::Fixed fixed = ora::Recognise(*m_statement);
+        if (fixed.kind != ora::Fixed::Other && ora::ReceiverBinds(fixed.kind, binds)) {
+            switch (fixed.kind) {
+            case ora::Fixed::Receive:
+                return connection.Receive(fixed.pipe, *m_statement, binds, error);
+            case ora::Fixed::Purge:
+                return connection.Purge(fixed.pipe, *m_statement, binds, error);
+            default:
+                return connection.Unpack(fixed.kind, *m_statement, binds, error);
+            }
+        }
+    }
+    return RunStatement(connection, *m_statement, binds, error);
 }
 
 class OracleSession final : public Session {
