@@ -203,6 +203,13 @@ bool PgConnection::Succeeded(PGresult* r, Error& error, bool adapted) {
             error.message = "the database client library reported a failure without a text";
         return false;
     }
+    error = ServerError(sqlstate, primary, detail, hint, adapted);
+    return false;
+}
+
+Error ServerError(const std::string& sqlstate, const std::string& primary,
+                  const std::string& detail, const std::string& hint, bool adapted) {
+    Error error;
     error.code = codeFor(sqlstate);
     error.message = primary;
     if (!detail.empty())
@@ -214,7 +221,7 @@ bool PgConnection::Succeeded(PGresult* r, Error& error, bool adapted) {
         error.message += "\nHint: the pipes need the orafce extension in this database "
                          "(CREATE EXTENSION orafce).";
     error.message += "\nSQLSTATE " + sqlstate;
-    return false;
+    return error;
 }
 
 } // namespace ocidrv::pg

@@ -32,6 +32,11 @@ using Conn = std::unique_ptr<PGconn, ConnDeleter>;
 
 std::string Trimmed(std::string text);
 
+// A report of the server in the call layer's terms: its message, detail and hint, and the
+// SQLSTATE. `adapted` is set for the statements the driver runs in place of the program's.
+Error ServerError(const std::string& sqlstate, const std::string& primary,
+                  const std::string& detail, const std::string& hint, bool adapted);
+
 class PgConnection {
 public:
     explicit PgConnection(Conn conn) : m_conn(std::move(conn)) {}
@@ -42,6 +47,8 @@ public:
     bool RunText(const std::string& sql, Error& error);
     // Has the server parse a text without running it.
     bool PrepareOnly(const std::string& sql, Error& error);
+    // The connection is gone (lost, or closed for want of an answer): every call fails.
+    bool Lost() const { return m_lost || PQstatus(m_conn.get()) != CONNECTION_OK; }
 
 private:
     Result Answer(int sent, Error& error);

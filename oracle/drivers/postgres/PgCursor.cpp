@@ -4,8 +4,10 @@
 
 #include "Oci.h"
 #include "PgDriver.h"
+#include "PgReadAhead.h"
 #include "PgValues.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,8 @@ namespace {
 
 class PgCursor final : public Cursor {
 public:
-    explicit PgCursor(std::shared_ptr<PgConnection> connection)
-        : m_connection(std::move(connection)) {}
+    PgCursor(std::shared_ptr<PgConnection> connection, std::shared_ptr<PgReadAhead> readAhead)
+        : m_connection(std::move(connection)), m_readAhead(std::move(readAhead)) {}
 
     bool Parse(const std::string& statement, Error&) override {
         m_statement = Classify(statement);
@@ -69,12 +71,14 @@ private:
     bool writeFirstValue(PGresult* r, const std::vector<Bind>& binds, Error& error) {
         bool isNull = false;
         std::string value = firstValue(r, 0, isNull);
-        return WriteOut(binds, {{&m_statement.placeholder, isNull, std::move(value)}}, error);
+        return WriteOut(binds, {{m_statement.placeholder, isNull, std::move(value)}}, error);
     }
 
     bool receive(const std::vector<Bind>& binds, Error& error) {
         if (!CheckBinds(binds, {m_statement.placeholder}, error))
             return false;
+        if (const std::optional<bool> answered = m_readAhead->Receive(m_statement, binds, error))
+            return *answered;
         const std::string timeout = std::to_string(m_statement.timeout);
         Result r =
             m_connection->RunPrepared(kReceive, {m_statement.pipe.c_str(), timeout.c_str()}, error);
@@ -85,17 +89,19 @@ private:
         if (!CheckBinds(binds, {m_statement.placeholder}, error))
             return false;
         // The variable's type says which item type is wanted, as the overloads do in PL/SQL.
-        const Bind* b = FindBind(binds, m_statement.placeholder);
-        Result r =
-            m_connection->RunPrepared(b->type == SQLT_INT ? kUnpackNumber : kUnpackText, {}, error);
+        const bool number = FindBind(binds, m_statement.placeholder)->type == SQLT_INT;
+        if (const std::optional<bool> answered =
+                m_readAhead->Unpack(number, m_statement.placeholder, binds, error))
+            return *answered;
+        Result r = m_connection->RunPrepared(number ? kUnpackNumber : kUnpackText, {}, error);
         return r && writeFirstValue(r.get(), binds, error);
     }
 
     bool typedItem(const std::vector<Bind>& binds, Error& error) {
-        static const std::string kType = ":v_typ";
-        static const std::string kValue = ":v_res";
-        if (!CheckBinds(binds, {kType, kValue}, error))
+        if (!CheckBinds(binds, {kTypedType, kTypedValue}, error))
             return false;
+        if (const std::optional<bool> answered = m_readAhead->TypedItem(binds, error))
+            return *answered;
         Result r = m_connection->RunPrepared(kTypedItem, {}, error);
         if (!r)
             return false;
@@ -109,35 +115,16 @@ private:
                              ": dbms_pipe.next_item_type() gave \"" + orafceType + "\"");
             return false;
         }
-        std::vector<OutValue> out;
-        switch (code) {
-        case 0: // no further item: the block assigns '', which is NULL
-            out = {{&kType, false, "0"}, {&kValue, true, {}}};
-            break;
-        case 9: // NUMBER
-            out = {{&kType, false, "6"}, {&kValue, valueNull, std::move(value)}};
-            break;
-        case 11: // text
-            out = {{&kType, false, "9"}, {&kValue, valueNull, std::move(value)}};
-            break;
-        case 12: // DATE
-            out = {{&kType, false, "12"}, {&kValue, valueNull, std::move(value)}};
-            break;
-        case 23: // bytea, Oracle's RAW
-            out = {{&kType, false, "23"}, {&kValue, false, "UNKNOWN"}};
-            break;
-        default: // a type the block does not unpack: the value is left as it was
-            out = {{&kType, false, std::to_string(code)}};
-            break;
-        }
-        return WriteOut(binds, out, error);
+        return WriteOut(binds, TypedItemValues(int(code), valueNull, std::move(value)), error);
     }
 
     bool purge(const std::vector<Bind>& binds, Error& error) {
         if (!CheckBinds(binds, {}, error))
             return false;
-        return static_cast<bool>(
-            m_connection->RunPrepared(kPurge, {m_statement.pipe.c_str()}, error));
+        if (!m_connection->RunPrepared(kPurge, {m_statement.pipe.c_str()}, error))
+            return false;
+        m_readAhead->Purged(m_statement.pipe);
+        return true;
     }
 
     bool fixed(const std::vector<Bind>& binds, const char* sql, Error& error) {
@@ -147,13 +134,15 @@ private:
     }
 
     std::shared_ptr<PgConnection> m_connection; // shared with the session and its other cursors
+    std::shared_ptr<PgReadAhead> m_readAhead;   // likewise
     Statement m_statement;
 };
 
 } // namespace
 
-std::unique_ptr<Cursor> OpenPgCursor(std::shared_ptr<PgConnection> connection) {
-    return std::make_unique<PgCursor>(std::move(connection));
+std::unique_ptr<Cursor> OpenPgCursor(std::shared_ptr<PgConnection> connection,
+                                     std::shared_ptr<PgReadAhead> readAhead) {
+    return std::make_unique<PgCursor>(std::move(connection), std::move(readAhead));
 }
 
 } // namespace ocidrv::pg

@@ -21,12 +21,16 @@ namespace {
 class PgSession final : public Session {
 public:
     explicit PgSession(std::shared_ptr<PgConnection> connection)
-        : m_connection(std::move(connection)) {}
+        : m_connection(std::move(connection)),
+          m_readAhead(std::make_shared<PgReadAhead>(m_connection)) {}
 
-    std::unique_ptr<Cursor> OpenCursor(Error&) override { return OpenPgCursor(m_connection); }
+    std::unique_ptr<Cursor> OpenCursor(Error&) override {
+        return OpenPgCursor(m_connection, m_readAhead);
+    }
 
 private:
     std::shared_ptr<PgConnection> m_connection;
+    std::shared_ptr<PgReadAhead> m_readAhead; // the messages read ahead belong to the session
 };
 
 void ignoreNotice(void*, const char*) {}

@@ -5,8 +5,27 @@
 
 namespace ocidrv::pg {
 
+// The item types as orafce's next_item_type() reports them; 0 is "no further item".
+enum OrafceItem : int {
+    kOrafceNone = 0,
+    kOrafceNumber = 9,
+    kOrafceText = 11,
+    kOrafceDate = 12,
+    kOrafceTimestampTz = 13,
+    kOrafceBytea = 23,
+    kOrafceRecord = 24,
+};
+
 // Statements prepared once per session and run for every message.
-enum Prepared { kReceive, kUnpackNumber, kUnpackText, kTypedItem, kPurge, kPreparedCount };
+enum Prepared {
+    kReceive,
+    kUnpackNumber,
+    kUnpackText,
+    kTypedItem,
+    kPurge,
+    kReadAhead,
+    kPreparedCount
+};
 
 struct PreparedText {
     const char* name;
@@ -31,7 +50,58 @@ inline constexpr std::array<PreparedText, kPreparedCount> kPrepared = {{
      " FROM (SELECT dbms_pipe.next_item_type() AS typ OFFSET 0) AS t",
      0},
     {"tidemark_purge", "SELECT dbms_pipe.purge($1::text)", 1},
+    {"tidemark_read_ahead",
+     "SELECT msg, typ, val FROM pg_temp.tidemark_read_ahead($1::text, $2::integer, $3::integer)",
+     3},
 }};
+
+// Takes in one call the messages waiting on a pipe, at most so many of them and about so many
+// bytes, and hands back one row per item: the message's number, orafce's item type and the item
+// as the statements above give it (the NUMBER trimmed, the DATE as text, bytea unpacked and
+// left out). Each message ends with a row of type 0, or with the first item of a type none of
+// those statements unpacks: the program can never get past such an item, so the rest of its
+// message is left behind. The messages have left the pipe once received, so a failure part way
+// must not throw away the rows already made: it adds a row of type -1 and ends the call, and
+// the message it came in (if any) keeps the rest of its items in the server's buffer.
+// A temporary function: it needs no rights beyond a temporary table's and ends with the session.
+inline constexpr char kCreateReadAheadSql[] = R"SQL(CREATE OR REPLACE FUNCTION
+pg_temp.tidemark_read_ahead(pipe text, most_messages integer, most_bytes integer)
+RETURNS TABLE (msg integer, typ integer, val text)
+LANGUAGE plpgsql VOLATILE AS $fn$
+DECLARE
+    bytes integer := 0;
+BEGIN
+    msg := 0;
+    BEGIN
+        WHILE msg < most_messages AND bytes < most_bytes LOOP
+            IF dbms_pipe.receive_message(pipe, 0) <> 0 THEN
+                EXIT;
+            END IF;
+            msg := msg + 1;
+            LOOP
+                typ := dbms_pipe.next_item_type();
+                val := NULL;
+                IF typ = 9 THEN
+                    val := trim_scale(dbms_pipe.unpack_message_number())::text;
+                ELSIF typ = 11 THEN
+                    val := dbms_pipe.unpack_message_text();
+                ELSIF typ = 12 THEN
+                    val := dbms_pipe.unpack_message_date()::text;
+                ELSIF typ = 23 THEN
+                    PERFORM dbms_pipe.unpack_message_bytea();
+                END IF;
+                RETURN NEXT;
+                bytes := bytes + 16 + coalesce(octet_length(val), 0);
+                EXIT WHEN typ IS NULL OR typ NOT IN (9, 11, 12, 23);
+            END LOOP;
+        END LOOP;
+    EXCEPTION WHEN OTHERS OR query_canceled THEN
+        typ := -1;
+        val := NULL;
+        RETURN NEXT;
+    END;
+END
+$fn$)SQL";
 
 // The sending procedures in PL/pgSQL: same parameters, same message (the length as a number,
 // then the text), same error. They run with their owner's rights and a fixed search_path, as

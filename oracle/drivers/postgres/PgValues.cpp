@@ -4,6 +4,8 @@
 #include "PgValues.h"
 
 #include "Oci.h"
+#include "PgSql.h"
+#include "PlsqlTexts.h"
 
 #include <cstdint>
 #include <cstring>
@@ -37,6 +39,32 @@ bool CheckBinds(const std::vector<Bind>& binds, std::initializer_list<std::strin
         }
     }
     return true;
+}
+
+bool TypedBlockUnpacks(int orafceType) {
+    return orafceType == kOrafceNumber || orafceType == kOrafceText || orafceType == kOrafceDate ||
+           orafceType == kOrafceBytea;
+}
+
+std::vector<OutValue> TypedItemValues(int orafceType, bool valueNull, std::string value) {
+    auto typed = [&](int oracleType) {
+        return std::vector<OutValue>{{kTypedType, false, std::to_string(oracleType)},
+                                     {kTypedValue, valueNull, std::move(value)}};
+    };
+    switch (orafceType) {
+    case kOrafceNone: // no further item: the block assigns '', which is NULL
+        return {{kTypedType, false, std::to_string(kItemNone)}, {kTypedValue, true, {}}};
+    case kOrafceNumber:
+        return typed(kItemNumber);
+    case kOrafceText:
+        return typed(kItemVarchar2);
+    case kOrafceDate:
+        return typed(kItemDate);
+    case kOrafceBytea: // Oracle's RAW, which the block shows as a word
+        return {{kTypedType, false, std::to_string(kItemRaw)}, {kTypedValue, false, "UNKNOWN"}};
+    default: // a type the block does not unpack: the value is left as it was
+        return {{kTypedType, false, std::to_string(orafceType)}};
+    }
 }
 
 bool ParseInteger(const std::string& text, long long& value, bool& overflow) {
@@ -86,7 +114,7 @@ bool WriteOut(const std::vector<Bind>& binds, const std::vector<OutValue>& value
     std::vector<Staged> staged;
     staged.reserve(values.size());
     for (const OutValue& v : values) {
-        const Bind* b = FindBind(binds, *v.name);
+        const Bind* b = FindBind(binds, v.name);
         if (!b)
             continue; // checked before the statement ran
         Staged s{b, v.isNull, 0, &v.text};

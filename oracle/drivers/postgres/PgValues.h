@@ -11,10 +11,20 @@ namespace ocidrv::pg {
 
 // One value the statement hands back, for the placeholder of that name.
 struct OutValue {
-    const std::string* name;
+    std::string_view name;
     bool isNull;
     std::string text;
 };
+
+// The typed item block's placeholders.
+inline constexpr std::string_view kTypedType = ":v_typ";
+inline constexpr std::string_view kTypedValue = ":v_res";
+
+// True for the item types (orafce's codes) that the typed item block takes off the message.
+bool TypedBlockUnpacks(int orafceType);
+// What the typed item block hands back for an item of orafce's type orafceType whose unpacked
+// text is value: the type in Oracle's code and, for the types it unpacks, the value.
+std::vector<OutValue> TypedItemValues(int orafceType, bool valueNull, std::string value);
 
 const Bind* FindBind(const std::vector<Bind>& binds, std::string_view name);
 
