@@ -452,7 +452,8 @@ void CEditView::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         }
-        if (event->key() == Qt::Key_Backtab) {
+        if (event->key() == Qt::Key_Backtab ||
+            (event->key() == Qt::Key_Tab && (mods & Qt::ShiftModifier))) {
             event->accept(); // unbound, and not a way out of the view either
             return;
         }
