@@ -383,7 +383,7 @@ void TestLogWindow::editorOnlyKeysChangeNothing() {
     log.view.show();
     log.view.setFocus();
     log.view.SetWindowText("One\r\n\tTwo\r\n");
-    for (const char* keys : {"Shift+Tab", "Ctrl+Backspace", "Ctrl+Del", "Ctrl+Shift+Backspace",
+    for (const char* keys : {"Shift+Backtab", "Ctrl+Backspace", "Ctrl+Del", "Ctrl+Shift+Backspace",
                              "Ctrl+Shift+Del", "Ctrl+T", "Ctrl+D", "Ctrl+L", "Ctrl+U"}) {
         log.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 1UL, 8L); // over two lines
         QTest::keySequence(&log.view, QKeySequence(QString::fromLatin1(keys)));
