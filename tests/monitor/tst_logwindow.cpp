@@ -5,6 +5,7 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include "Dialog.h"
 #include "FindDlg.h"
 #include "MessageBox.h"
 #include "Profile.h"
@@ -395,16 +396,14 @@ void TestLogWindow::tabStopsAndScrollRange() {
     LogWindow log;
     log.view.show();
     log.view.AppendMessage("\t" + QString(500, QLatin1Char('w')));
-    // A stop every 32 dialog units, 8 average letter widths; the editor's come in spaces.
-    const QFontMetricsF fm(log.view.font());
-    const int baseX =
-        (int(fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 +
-         1) /
-        2;
+    // A stop every 32 dialog units of its font; the editor's stops come in spaces.
+    CDialog units;
+    units.setFont(log.view.font());
+    const long asked = units.MapDialogRect(0, 0, 32, 0).width();
     const long stop = log.view.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, 1L) -
                       log.view.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, 0L);
-    QVERIFY2(std::abs(stop - 8 * baseX) <= fm.horizontalAdvance(' ') / 2 + 1,
-             qPrintable(QString::number(stop)));
+    QVERIFY2(std::abs(stop - asked) <= QFontMetricsF(units.font()).horizontalAdvance(' ') / 2 + 1,
+             qPrintable(QStringLiteral("%1 px, %2 asked").arg(stop).arg(asked)));
     // New (as Open and setting the text) takes the horizontal range back to what the text needs.
     const auto range = [&] { // the editor's, following the lines as they are drawn
         QCoreApplication::processEvents();
