@@ -179,10 +179,13 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 void DDX_Text(CDataExchange* pDX, int nIDC, QString& value) {
     QWidget* w = pDX->PrepareCtrl(nIDC);
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        if (pDX->m_bSaveAndValidate)
+        if (pDX->m_bSaveAndValidate) {
             value = e->text();
-        else
+        } else {
+            // The typing limit is no limit on what the program puts in: the text goes in whole.
+            e->setMaxLength(std::max(e->maxLength(), int(value.size())));
             e->setText(value);
+        }
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
         if (pDX->m_bSaveAndValidate)
             value = l->text();
@@ -236,7 +239,17 @@ void DDV_MaxChars(CDataExchange* pDX, const QString& value, int nChars) {
             pDX->Fail();
         }
     } else if (auto* e = qobject_cast<QLineEdit*>(pDX->m_pLastCtrl)) {
-        e->setMaxLength(nChars); // typing is limited; an edit box's combo is not
+        // Typing is limited (an edit box's combo is not). Longer text already in the box stays
+        // whole, to be refused above rather than cut and used: typing may shorten it, never
+        // lengthen it.
+        const bool limited = e->property("maxChars").isValid();
+        e->setProperty("maxChars", nChars);
+        const auto limit = [e] {
+            e->setMaxLength(std::max(e->property("maxChars").toInt(), int(e->text().size())));
+        };
+        limit();
+        if (!limited)
+            QObject::connect(e, &QLineEdit::textChanged, e, limit);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -18,6 +19,9 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciprinter.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 // What the view hears of the user's changes: that one is about to be made, and an insertion
@@ -195,13 +199,33 @@ CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
     setScrollWidth(1);
     setScrollWidthTracking(true);
     // Keys of a source editor that an edit control does not have: typing always inserts, and no
-    // key duplicates, swaps, deletes whole lines or changes case.
-    for (QsciCommand::Command c :
-         {QsciCommand::EditToggleOvertype, QsciCommand::LineDuplicate, QsciCommand::LineCut,
-          QsciCommand::LineDelete, QsciCommand::LineCopy, QsciCommand::LineTranspose,
-          QsciCommand::SelectionDuplicate, QsciCommand::SelectionLowerCase,
-          QsciCommand::SelectionUpperCase, QsciCommand::MoveSelectedLinesUp,
-          QsciCommand::MoveSelectedLinesDown})
+    // key duplicates, swaps, deletes whole lines, words or line ends, unindents, changes case,
+    // redoes (Undo twice does that), or makes the block selections that cut and delete columns.
+    for (QsciCommand::Command c : {QsciCommand::EditToggleOvertype,
+                                   QsciCommand::LineDuplicate,
+                                   QsciCommand::LineCut,
+                                   QsciCommand::LineDelete,
+                                   QsciCommand::LineCopy,
+                                   QsciCommand::LineTranspose,
+                                   QsciCommand::SelectionDuplicate,
+                                   QsciCommand::SelectionLowerCase,
+                                   QsciCommand::SelectionUpperCase,
+                                   QsciCommand::MoveSelectedLinesUp,
+                                   QsciCommand::MoveSelectedLinesDown,
+                                   QsciCommand::DeleteWordLeft,
+                                   QsciCommand::DeleteWordRight,
+                                   QsciCommand::DeleteLineLeft,
+                                   QsciCommand::DeleteLineRight,
+                                   QsciCommand::Backtab,
+                                   QsciCommand::Redo,
+                                   QsciCommand::LineDownRectExtend,
+                                   QsciCommand::LineUpRectExtend,
+                                   QsciCommand::CharLeftRectExtend,
+                                   QsciCommand::CharRightRectExtend,
+                                   QsciCommand::VCHomeRectExtend,
+                                   QsciCommand::LineEndRectExtend,
+                                   QsciCommand::PageUpRectExtend,
+                                   QsciCommand::PageDownRectExtend})
         if (QsciCommand* command = standardCommands()->find(c)) {
             command->setKey(0);
             command->setAlternateKey(0);
@@ -239,6 +263,19 @@ bool CEditView::PreCreateWindow(CREATESTRUCT& cs) {
     return true;
 }
 
+void CEditView::SetTabStops(int nTabStops) {
+    // Dialog units of the view's font: a quarter of its average letter width. The editor sets
+    // its stops in widths of a space, so they land within half a space of the asked width.
+    const auto width = [this](const QByteArray& text) {
+        return double(SendScintilla(SCI_TEXTWIDTH, (unsigned long)STYLE_DEFAULT, text.constData()));
+    };
+    const int baseX =
+        (int(width("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+    const double space = width(QByteArray(100, ' ')) / 100; // to a hundredth of a pixel
+    if (space > 0)
+        setTabWidth(std::max(1, int(std::lround(nTabStops * baseX / 4.0 / space))));
+}
+
 bool CEditView::Create(QWidget* parent) {
     CREATESTRUCT cs;
     if (!PreCreateWindow(cs))
@@ -250,7 +287,7 @@ bool CEditView::Create(QWidget* parent) {
     SendScintilla(SCI_SETHSCROLLBAR, (unsigned long)((m_style & WS_HSCROLL) != 0));
     SendScintilla(SCI_SETVSCROLLBAR, (unsigned long)((m_style & WS_VSCROLL) != 0));
     QsciScintilla::setFont(font()); // the application's default font
-    setTabWidth(8);
+    SetTabStops(32);
     // The platform's text colours; the selection stays drawn without the focus (ES_NOHIDESEL).
     const QPalette p = palette();
     setPaper(p.color(QPalette::Active, QPalette::Base));
@@ -310,7 +347,7 @@ void CEditView::onModified(int position, int type, const char* text, int length,
 
 void CEditView::updateUndoState() {
     m_bUndoStatePending = false;
-    m_bCanUndo = isUndoAvailable();
+    m_bCanUndo = isUndoAvailable() || isRedoAvailable();
 }
 
 qint64 CEditView::GetTextLength() const {
@@ -332,6 +369,8 @@ void CEditView::SetWindowText(const QByteArray& bytes) {
             SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
         SendScintilla(SCI_EMPTYUNDOBUFFER);
         SendScintilla(SCI_GOTOPOS, 0UL);
+        // The horizontal range starts again from the new text's lines as they are shown.
+        SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     }
     m_bCanUndo = false;
     m_nMatchStart = m_nMatchEnd = m_nAppendCaret = -1;
@@ -365,6 +404,9 @@ void CEditView::appendBytes(const QByteArray& bytes) {
     const long end = long(GetTextLength());
     SendScintilla(SCI_GOTOPOS, (unsigned long)end);
     m_nAppendCaret = end;
+    // As setting the whole text would, received text ends what Undo can take back.
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    m_bCanUndo = false;
 }
 
 void CEditView::SerializeRaw(CArchive& ar) {
@@ -404,6 +446,17 @@ void CEditView::keyPressEvent(QKeyEvent* event) {
             event->accept();
             return;
         }
+        const QsciCommand* command = standardCommands()->boundTo(event->key() | int(mods));
+        if (command && command->command() == QsciCommand::Undo) {
+            OnCmdMsg(ID_EDIT_UNDO);
+            event->accept();
+            return;
+        }
+        if (event->key() == Qt::Key_Backtab ||
+            (event->key() == Qt::Key_Tab && (mods & Qt::ShiftModifier))) {
+            event->accept(); // unbound, and not a way out of the view either
+            return;
+        }
         if (event->key() == Qt::Key_Tab && mods == Qt::NoModifier) {
             // A tab replaces the selection, also one over several lines (no indenting).
             if (roomFor(1))
@@ -425,6 +478,27 @@ void CEditView::keyPressEvent(QKeyEvent* event) {
         }
     }
     QsciScintilla::keyPressEvent(event);
+}
+
+void CEditView::contextMenuEvent(QContextMenuEvent* event) {
+    // The edit control's menu, through the view's own commands (the editor's has Redo, and its
+    // Undo and Paste would pass by the single level and the typing limit).
+    QMenu menu;
+    const auto add = [&](const QString& text, bool enabled, auto run) {
+        menu.addAction(text, this, run)->setEnabled(enabled);
+    };
+    const bool editable = !isReadOnly();
+    add(QStringLiteral("&Undo"), editable && m_bCanUndo, [this] { OnCmdMsg(ID_EDIT_UNDO); });
+    menu.addSeparator();
+    add(QStringLiteral("Cu&t"), editable && m_bCanCopy, [this] { OnCmdMsg(ID_EDIT_CUT); });
+    add(QStringLiteral("&Copy"), m_bCanCopy, [this] { OnCmdMsg(ID_EDIT_COPY); });
+    add(QStringLiteral("&Paste"), editable && m_bClipboardText,
+        [this] { OnCmdMsg(ID_EDIT_PASTE); });
+    add(QStringLiteral("&Delete"), editable && m_bCanCopy, [this] { OnCmdMsg(ID_EDIT_CLEAR); });
+    menu.addSeparator();
+    add(QStringLiteral("Select &All"), GetTextLength() > 0,
+        [this] { OnCmdMsg(ID_EDIT_SELECT_ALL); });
+    menu.exec(event->globalPos());
 }
 
 void CEditView::inputMethodEvent(QInputMethodEvent* event) {
@@ -586,8 +660,13 @@ void CEditView::OnEditRepeat() {
 bool CEditView::OnCmdMsg(UINT nID) {
     switch (nID) {
     case ID_EDIT_UNDO:
-        if (!isReadOnly())
-            undo();
+        // One level, as the edit control's: Undo right after an Undo takes that one back.
+        if (!isReadOnly()) {
+            if (isRedoAvailable())
+                redo();
+            else
+                undo();
+        }
         updateUndoState();
         return true;
     case ID_EDIT_CUT:
@@ -596,6 +675,10 @@ bool CEditView::OnCmdMsg(UINT nID) {
         return true;
     case ID_EDIT_COPY:
         copy();
+        return true;
+    case ID_EDIT_CLEAR:
+        if (!isReadOnly())
+            SendScintilla(SCI_CLEAR);
         return true;
     case ID_EDIT_PASTE:
         paste();

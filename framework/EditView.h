@@ -27,6 +27,8 @@ public:
     virtual bool PreCreateWindow(CREATESTRUCT& cs);
     bool Create(QWidget* parent) override;
     unsigned GetStyle() const { return m_style; }
+    // One tab stop every nTabStops dialog units of the view's font.
+    void SetTabStops(int nTabStops);
 
     QWidget* GetWidget() override { return this; }
 
@@ -72,6 +74,7 @@ protected:
     virtual void OnDraw() {}
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     class ProgramChange;

@@ -36,6 +36,7 @@ private slots:
     void damagedItemCountIsBounded();
     void tooLongConnectStringIsRefused();
     void editsTakeAtMostThirtyCharacters();
+    void rememberedLongUserIsShownWholeAndRefused();
     void typedPrefixIsReplacedByListEntry();
     void emptyConnectStringShowsFirstEntry();
     void waitCursorCoversTheAttempt();
@@ -230,6 +231,25 @@ void TestConnectDialog::editsTakeAtMostThirtyCharacters() {
         QTest::keyClicks(dlg.password(), QString(31, QLatin1Char('p')));
         QCOMPARE(dlg.user()->text().size(), 30);
         QCOMPARE(dlg.password()->text().size(), 30);
+        dlg.cancelButton()->click();
+    });
+}
+
+void TestConnectDialog::rememberedLongUserIsShownWholeAndRefused() {
+    MessageBoxRecorder boxes;
+    const QString remembered(31, QLatin1Char('u'));
+    WriteProfileString("Connect", "Usr", remembered);
+    TestConnectDlg dlg;
+    RunModal(dlg, [&] {
+        QCOMPARE(dlg.user()->text(), remembered); // not cut to 30 and used to log on
+        dlg.connectButton()->click();
+        QCOMPARE(boxes.lastText(), QStringLiteral("Please enter no more than 30 characters."));
+        QVERIFY(dlg.status(1).isEmpty());
+        QTest::keyClick(dlg.user(), Qt::Key_End); // typing may shorten it, not lengthen it
+        QTest::keyClicks(dlg.user(), "u");
+        QTest::keyClick(dlg.user(), Qt::Key_Backspace);
+        QTest::keyClicks(dlg.user(), "u");
+        QCOMPARE(dlg.user()->text().size(), 30);
         dlg.cancelButton()->click();
     });
 }

@@ -11,6 +11,7 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include "Dialog.h"
 #include "FindDlg.h"
 #include "MessageBox.h"
 #include "Profile.h"
@@ -21,6 +22,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QListView>
 #include <QPrinter>
 #include <QPushButton>
@@ -30,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 #include <Qsci/qsciprinter.h>
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +69,8 @@ private slots:
     void newEmptiesTheLog();
     void onlyTypingMarksModified();
     void typingAndPastingStopAtTheLimit();
+    void editorOnlyKeysChangeNothing();
+    void tabStopsAndScrollRange();
     void findSelectsMatches();
     void printsEveryPageToPdf();
     void readOnlyUnlessEditAllowed();
@@ -304,11 +309,15 @@ void TestLogWindow::onlyTypingMarksModified() {
     QVERIFY(log.doc.IsModified());
     QCoreApplication::processEvents(); // the undo state follows once the change is made
     QVERIFY(enabled(ID_EDIT_UNDO));
-    log.view.AppendMessage("more");
-    QCOMPARE(log.view.GetWindowText(), QByteArray("loaded\r\nreceived\r\ntypedmore\r\n"));
-    // Undo takes back the typing, never received text.
+    // One level: Undo takes back the typing, Undo again (Ctrl+Z) puts it back; Ctrl+Y is no key.
     log.view.OnCmdMsg(ID_EDIT_UNDO);
-    QCOMPARE(log.view.GetWindowText(), QByteArray("loaded\r\nreceived\r\nmore\r\n"));
+    QTest::keyClick(&log.view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(log.view.GetWindowText(), QByteArray("loaded\r\nreceived\r\n"));
+    QTest::keyClick(&log.view, Qt::Key_Z, Qt::ControlModifier);
+    // Received text ends what Undo can take back, as setting the whole text does.
+    log.view.AppendMessage("more");
+    log.view.OnCmdMsg(ID_EDIT_UNDO);
+    QCOMPARE(log.view.GetWindowText(), QByteArray("loaded\r\nreceived\r\ntypedmore\r\n"));
     QVERIFY(!enabled(ID_EDIT_UNDO));
 
     // Copy and Paste follow the selection and the clipboard.
@@ -333,6 +342,13 @@ void TestLogWindow::typingAndPastingStopAtTheLimit() {
     LogWindow log;
     log.view.show();
     log.view.setFocus();
+    // At the limit, Enter or a 2-byte character over a 1-byte selection does nothing at all.
+    log.view.SetWindowText(QByteArray(CEditView::nMaxSize, 'a'));
+    log.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 5UL, 6L);
+    QTest::keyClick(&log.view, Qt::Key_Return);
+    QTest::sendKeyEvent(QTest::Press, &log.view, Qt::Key_Eacute, QStringLiteral("\u00e9"), {});
+    QVERIFY(log.view.GetTextLength() == CEditView::nMaxSize && log.view.hasSelectedText());
+    QVERIFY(!log.doc.IsModified());
     log.view.SetWindowText(QByteArray(CEditView::nMaxSize - 2, 'a'));
     log.view.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     QTest::keyClicks(&log.view, "xyz"); // the z would pass the limit
@@ -364,6 +380,42 @@ void TestLogWindow::typingAndPastingStopAtTheLimit() {
     QCOMPARE(log.view.GetTextLength(), CEditView::nMaxSize + 8); // CR LF is one step
     QTest::keyClicks(&log.view, "x");
     QCOMPARE(log.view.GetTextLength(), CEditView::nMaxSize + 8);
+}
+
+void TestLogWindow::editorOnlyKeysChangeNothing() {
+    LogWindow log;
+    log.view.show();
+    log.view.setFocus();
+    log.view.SetWindowText("One\r\n\tTwo\r\n");
+    for (const char* keys : {"Shift+Backtab", "Ctrl+Backspace", "Ctrl+Del", "Ctrl+Shift+Backspace",
+                             "Ctrl+Shift+Del", "Ctrl+T", "Ctrl+D", "Ctrl+L", "Ctrl+U"}) {
+        log.view.SendScintilla(QsciScintillaBase::SCI_SETSEL, 1UL, 8L); // over two lines
+        QTest::keySequence(&log.view, QKeySequence(QString::fromLatin1(keys)));
+        QVERIFY2(log.view.GetWindowText() == "One\r\n\tTwo\r\n" && !log.doc.IsModified(), keys);
+    }
+}
+
+void TestLogWindow::tabStopsAndScrollRange() {
+    LogWindow log;
+    log.view.show();
+    log.view.AppendMessage("\t" + QString(500, QLatin1Char('w')));
+    // A stop every 32 dialog units of its font; the editor's stops come in spaces.
+    CDialog units;
+    units.setFont(log.view.font());
+    const long asked = units.MapDialogRect(0, 0, 32, 0).width();
+    const long stop = log.view.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, 1L) -
+                      log.view.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, 0L);
+    QVERIFY2(std::abs(stop - asked) <= QFontMetricsF(units.font()).horizontalAdvance(' ') / 2 + 1,
+             qPrintable(QStringLiteral("%1 px, %2 asked").arg(stop).arg(asked)));
+    // New (as Open and setting the text) takes the horizontal range back to what the text needs.
+    const auto range = [&] { // the editor's, following the lines as they are drawn
+        QCoreApplication::processEvents();
+        log.view.viewport()->repaint();
+        return log.view.SendScintilla(QsciScintillaBase::SCI_GETSCROLLWIDTH);
+    };
+    QVERIFY(range() > 2000);
+    QVERIFY(log.doc.OnNewDocument());
+    QVERIFY(range() < 100);
 }
 
 void TestLogWindow::findSelectsMatches() {
