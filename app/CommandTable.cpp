@@ -1,5 +1,6 @@
 #include "CommandTable.h"
 
+#include "Resource.h"
 #include "TidemarkView.h"
 
 #include <algorithm>
@@ -17,6 +18,8 @@ constexpr CCommandEntry kCommands[] = {
      "Create a new document\nNew", 1, false},
     {ID_FILE_OPEN, "ID_FILE_OPEN", kFile, "&Open...\tCtrl+O", "Ctrl+O",
      "Open an existing document\nOpen", 2, false},
+    {ID_FILE_SESSION_LOGS, "ID_FILE_SESSION_LOGS", kFile, "Session &Logs...", nullptr,
+     "Open the log of an earlier session\nSession Logs", 0, false},
     {ID_FILE_SAVE, "ID_FILE_SAVE", kFile, "&Save\tCtrl+S", "Ctrl+S",
      "Save the active document\nSave", 3, false},
     {ID_FILE_SAVE_AS, "ID_FILE_SAVE_AS", kFile, "Save &As...", nullptr,

@@ -5,6 +5,11 @@ enum : unsigned {
     IDR_TIDEMARKTYPE = 129, // document icon
 };
 
+// The application's own command: Open in the folder of the session journals.
+enum : unsigned {
+    ID_FILE_SESSION_LOGS = 32776,
+};
+
 // The title part of the main frame's document string.
 inline constexpr char kMainFrameTitle[] = "Tidemark - The PL/SQL Tracing facility";
 // The application's name: profile key and message-box caption.

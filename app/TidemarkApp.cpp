@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "Profile.h"
 #include "Resource.h"
+#include "SessionJournal.h"
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
@@ -65,12 +66,19 @@ bool CTidemarkApp::OnCmdMsg(UINT nID) {
     case ID_FILE_OPEN:
         OnFileOpen();
         return true;
+    case ID_FILE_SESSION_LOGS:
+        OnFileSessionLogs();
+        return true;
     case ID_FILE_PRINT_SETUP:
         OnFilePrintSetup();
         return true;
     default:
         return CWinApp::OnCmdMsg(nID);
     }
+}
+
+void CTidemarkApp::OnFileSessionLogs() {
+    OnFileOpen(CSessionJournal::GetFolder());
 }
 
 void CTidemarkApp::OnAppAbout() {

@@ -12,6 +12,8 @@ public:
     bool OnCmdMsg(UINT nID) override;
 
     void OnAppAbout();
+    // Open, in the folder where every run keeps its session journal.
+    void OnFileSessionLogs();
 
 protected:
     // The start-up log-on: the Connect dialog. IDOK only after a successful log-on.

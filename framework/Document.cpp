@@ -157,10 +157,10 @@ void AfxSetFileDialogResponder(FileDialogResponder r) {
     fileDialogResponder() = std::move(r);
 }
 
-QString CFileDialogHook::GetOpenFileName(QWidget* parent) {
+QString CFileDialogHook::GetOpenFileName(QWidget* parent, const QString& folder) {
     if (fileDialogResponder())
-        return fileDialogResponder()(false, QString());
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(), kAllFiles);
+        return fileDialogResponder()(false, folder);
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), folder, kAllFiles);
 }
 
 QString CFileDialogHook::GetSaveFileName(QWidget* parent, const QString& suggested) {

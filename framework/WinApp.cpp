@@ -218,8 +218,8 @@ void CWinApp::OnFileNew() {
         m_pTemplate->OpenDocumentFile(QString());
 }
 
-void CWinApp::OnFileOpen() {
-    const QString path = CFileDialogHook::GetOpenFileName(GetMainWnd());
+void CWinApp::OnFileOpen(const QString& folder) {
+    const QString path = CFileDialogHook::GetOpenFileName(GetMainWnd(), folder);
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }

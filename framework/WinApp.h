@@ -75,7 +75,8 @@ public:
     QPrinter* GetPrinter(); // the printer Print Setup changes and printing uses
 
     void OnFileNew();
-    void OnFileOpen();
+    // Open, its dialog starting in folder when one is given.
+    void OnFileOpen(const QString& folder = QString());
     void OnFilePrintSetup();
     bool OpenDocumentFile(const QString& path);
 

@@ -127,6 +127,7 @@ void CTidemarkView::AppendMessage(const QString& text) {
             FlushPending();
         return;
     }
+    m_journal.Append(piece);
     // Appended at the end in place: the cost of a piece does not grow with the log.
     AppendText(piece);
 }
@@ -134,6 +135,7 @@ void CTidemarkView::AppendMessage(const QString& text) {
 void CTidemarkView::FlushPending() {
     if (m_strPending.isEmpty())
         return;
+    m_journal.Append(m_strPending);
     AppendText(m_strPending);
     m_strPending.clear();
 }

@@ -3,6 +3,7 @@
 // timer, the log window it appends to, and the Options command.
 #include "AfxTypes.h"
 #include "EditView.h"
+#include "SessionJournal.h"
 
 #include <QByteArray>
 #include <QString>
@@ -68,4 +69,6 @@ private:
     DrainState m_drainState = DrainState::Idle;
     int m_nSliceMessages = 0; // messages taken in this piece of the drain
     QString m_strPending;     // text of the running piece not yet in the window
+    // On the disk too: everything of the receiver's that reaches the window.
+    CSessionJournal m_journal;
 };

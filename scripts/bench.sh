@@ -4,6 +4,10 @@
 set -euo pipefail
 build_dir=${1:?build directory}
 export QT_QPA_PLATFORM=offscreen
+# The monitor runs with its session journal, kept in a folder of the run that goes with it.
+XDG_STATE_HOME=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-bench-state.XXXXXX")
+export XDG_STATE_HOME
+trap 'rm -rf "$XDG_STATE_HOME"' EXIT
 echo "== AppendMessage cost"
 "$build_dir/bench/append/bench_append"
 echo "== Drain throughput"

@@ -11,6 +11,8 @@
 #include "Document.h"
 #include "FindDlg.h"
 #include "Profile.h"
+#include "Resource.h"
+#include "SessionJournal.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"
 
@@ -133,10 +135,10 @@ private slots:
         for (QAction* a : frame->menuBar()->actions())
             titles << a->text();
         QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
-        QCOMPARE(
-            entries(topMenu(frame, "&File")),
-            QStringList({"&New", "&Open...", "&Save", "Save &As...", "-", "&Print...",
-                         "Print Pre&view", "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
+        QCOMPARE(entries(topMenu(frame, "&File")),
+                 QStringList({"&New", "&Open...", "Session &Logs...", "&Save", "Save &As...", "-",
+                              "&Print...", "Print Pre&view", "P&rint Setup...", "-", "Recent File",
+                              "-", "E&xit"}));
         QCOMPARE(
             entries(topMenu(frame, "&Edit")),
             QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...", "Find &Next"}));
@@ -465,7 +467,11 @@ private slots:
 
         // File commands.
         QString nextPath;
-        AfxSetFileDialogResponder([&](bool, const QString&) { return nextPath; });
+        QString suggested;
+        AfxSetFileDialogResponder([&](bool, const QString& s) {
+            suggested = s;
+            return nextPath;
+        });
         nextPath = logA;
         route(ID_FILE_OPEN);
         QCOMPARE(view->GetWindowText(), QByteArray("alpha\r\n"));
@@ -484,6 +490,12 @@ private slots:
         app->AddToRecentFileList(logB);
         route(ID_FILE_MRU_FILE1);
         QCOMPARE(view->GetWindowText(), QByteArray("bravo\r\n"));
+        // Session Logs is Open, starting in the folder of the session journals.
+        nextPath = logA;
+        route(ID_FILE_SESSION_LOGS);
+        QCOMPARE(suggested, CSessionJournal::GetFolder());
+        QCOMPARE(view->GetWindowText(), QByteArray("alpha\r\nx"));
+        QVERIFY(app->OpenDocumentFile(logB));
 
         // Printing: the dialogs open; direct printing goes to the printer (a PDF file here).
         QVERIFY(modal(ID_FILE_PRINT).startsWith("QPrintDialog\n"));

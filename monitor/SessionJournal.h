@@ -1,0 +1,78 @@
+#pragma once
+// The session journal: every text the receiver puts into the log also goes, on the disk, into a
+// file of this run, so that Exit, Abort in an error box, a crash or a power cut loses nothing
+// that was taken out of the pipe.
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+class CSessionJournal : public QObject {
+    Q_OBJECT
+public:
+    // Names this run's journal and removes the oldest journals of earlier runs; the file itself
+    // is made with the first text. With TIDEMARK_SESSION_LOG=off it does nothing at all.
+    CSessionJournal();
+    // A journal that holds nothing is removed.
+    ~CSessionJournal() override;
+    CSessionJournal(const CSessionJournal&) = delete;
+    CSessionJournal& operator=(const CSessionJournal&) = delete;
+
+    // Appends the bytes the log window gets for text and has them put on the disk. When it
+    // returns they are the system's (a kill or Abort of the program loses none of them); the
+    // fdatasync that makes them safe from a power cut runs at once on a thread of the journal,
+    // so that a drain never waits for the disk. A journal that cannot be made or written is
+    // reported once, from the event loop, and left for the rest of the run; the caller never
+    // learns of it.
+    void Append(const QString& text);
+
+    // This run's journal; empty when switched off.
+    QString GetPathName() const { return m_strPathName; }
+
+    // The folder of all journals: $XDG_STATE_HOME/tidemark/sessions, ~/.local/state standing
+    // in for the variable when it is unset (or not an absolute path).
+    static QString GetFolder();
+
+    // Keeps the newest nMaxCount journals of the folder while together they take no more than
+    // nMaxBytes, and removes the older ones; the one named keep is left alone and not counted.
+    static constexpr int nMaxJournals = 50;
+    static constexpr qint64 nMaxJournalBytes = 1'000'000'000;
+    static void RemoveOldJournals(const QString& keep, int nMaxCount = nMaxJournals,
+                                  qint64 nMaxBytes = nMaxJournalBytes);
+
+private:
+    // An open file descriptor, closed with its owner.
+    class Descriptor {
+    public:
+        Descriptor() = default;
+        explicit Descriptor(int fd) : m_fd(fd) {}
+        ~Descriptor();
+        Descriptor(Descriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+        Descriptor& operator=(Descriptor&& other) noexcept;
+        int get() const { return m_fd; }
+        bool valid() const { return m_fd >= 0; }
+
+    private:
+        int m_fd = -1;
+    };
+    static QString StateHome();
+    static Descriptor OpenFolder(const QString& stateHome, bool bCreate, int& error);
+    bool Create();
+    void Fail(int error);
+    void SyncLoop(std::stop_token stop);
+
+    QString m_strStateHome;
+    QString m_strName;     // the file's name in the folder
+    QString m_strPathName; // empty when the journal is switched off
+    Descriptor m_folder;
+    Descriptor m_file;
+    qint64 m_nWritten = 0;
+    bool m_bFailed = false;
+    std::mutex m_mutex;
+    std::condition_variable_any m_syncWanted;
+    bool m_bSyncWanted = false; // guarded by m_mutex
+    std::jthread m_syncer;      // last: ends before the file is closed
+};

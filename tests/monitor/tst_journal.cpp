@@ -1,0 +1,256 @@
+// The session journal: what the receiver puts into the window is on the disk at every point
+// where a drain's text goes into the window (SIGKILL and Abort lose none of it), stays in its
+// own folder, is pruned at start-up, and a journal that cannot be written costs one box.
+#include "LogWindow.h"
+#include "SessionJournal.h"
+#include "TestSupport.h"
+
+#include "MessageBox.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+#include <cstring>
+#include <pwd.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+// Puts the journals into a folder of the test's, switched on, while it lives.
+struct JournalHome {
+    QTemporaryDir dir;
+    QByteArray oldHome = qgetenv("XDG_STATE_HOME");
+    JournalHome() {
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.path()));
+        qunsetenv("TIDEMARK_SESSION_LOG");
+    }
+    ~JournalHome() {
+        qputenv("XDG_STATE_HOME", oldHome);
+        qputenv("TIDEMARK_SESSION_LOG", "off");
+    }
+    QString folder() const { return dir.filePath(QStringLiteral("tidemark/sessions")); }
+    QStringList files() const { return QDir(folder()).entryList(QDir::Files | QDir::System); }
+    QByteArray journal() const { // the one journal's bytes
+        return files().size() == 1 ? ReadFile(folder() + '/' + files().first()) : "<none or more>";
+    }
+};
+
+QString streamText(int i) {
+    return QStringLiteral("%1 journal \u00fc\u20ac\tline").arg(i, 6, 10, QLatin1Char('0'));
+}
+QByteArray streamBytes(int count) {
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i)
+        bytes += (streamText(i) + "\r\n").toUtf8();
+    return bytes;
+}
+
+int mode(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool isChild() {
+    return qEnvironmentVariableIsSet("TIDEMARK_JOURNAL_CHILD");
+}
+// Runs one function of this suite in a child, journalling where this process would.
+void startChild(QProcess& child, const QTemporaryDir& temp, const QString& function) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", temp.path()); // what the child leaves goes with this folder
+    env.insert("TIDEMARK_JOURNAL_CHILD", "1");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {function});
+}
+} // namespace
+
+class TestJournal : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        REQUIRE_DATABASE();
+        QVERIFY(LogonToTestDatabase());
+    }
+
+    void receiversBytesOnlyInAFileOfTheRun() {
+        JournalHome home;
+        MessageBoxRecorder boxes;
+        {
+            LogWindow nothing; // a run that receives nothing leaves nothing behind
+        }
+        QVERIFY(!QFileInfo::exists(home.dir.filePath("tidemark")));
+        {
+            LogWindow m;
+            m.view.AppendMessage(QStringLiteral("abc \u00fc"));
+            QTest::keyClicks(&m.view, "typed"); // the user's own text stays out
+            m.view.m_bLFFlag = FALSE;
+            m.view.AppendMessage(QStringLiteral("def"));
+        }
+        QCOMPARE(home.journal(), QString("abc \u00fc\r\ndef").toUtf8());
+        QVERIFY(home.files().first().endsWith(QStringLiteral("-%1.log").arg(::getpid())));
+        QCOMPARE(mode(home.folder() + '/' + home.files().first()), 0600);
+        QCOMPARE(mode(home.folder()), 0700);
+        QCOMPARE(mode(home.dir.filePath("tidemark")), 0700);
+        {
+            // A link planted at the journal's name is not written through.
+            JournalHome other;
+            CSessionJournal planted;
+            QVERIFY(QDir().mkpath(other.folder()));
+            QVERIFY(QFile::link(other.dir.filePath("outside"), planted.GetPathName()));
+            planted.Append("x");
+            QCoreApplication::processEvents();
+            QVERIFY(!QFileInfo::exists(other.dir.filePath("outside")));
+            QCOMPARE(boxes.count(), 1);
+            QVERIFY(boxes.lastText().contains(planted.GetPathName()) &&
+                    boxes.lastText().contains(reason(EEXIST)));
+        }
+        // Switched off: nothing made, nothing pruned.
+        CSessionJournal::RemoveOldJournals(QString(), 0, 0);
+        LogWindow().view.AppendMessage("secret");
+        QCOMPARE(home.files().size(), 1);
+    }
+
+    void retentionKeepsTheNewestWithinBounds() {
+        JournalHome home;
+        QVERIFY(QDir().mkpath(home.folder()));
+        QStringList names; // 10 bytes each, the last one newest
+        for (int i = 0; i < 6; ++i) {
+            names << QStringLiteral("2026-12-0%1T10.00.00-%2.log").arg(i + 1).arg(100 + i);
+            QFile f(home.folder() + '/' + names.last());
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("0123456789") == 10 && f.flush());
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(i - 9),
+                                  QFileDevice::FileModificationTime));
+        }
+        QVERIFY(WriteFile(home.folder() + "/notes.txt", "not a journal"));
+        CSessionJournal::RemoveOldJournals(names[0], 3, 1000); // names[0] is running
+        QCOMPARE(home.files(), QStringList({names[0], names[3], names[4], names[5], "notes.txt"}));
+        CSessionJournal::RemoveOldJournals(names[0], 50, 25); // room for two of the three
+        QCOMPARE(home.files(), QStringList({names[0], names[4], names[5], "notes.txt"}));
+    }
+
+    void readOnlyFolderOneBoxTheDrainGoesOn() {
+        JournalHome home;
+        QVERIFY(QDir().mkpath(home.folder()));
+        QVERIFY(::chmod(QFile::encodeName(home.dir.path()).constData(), 0755) == 0);
+        PipeSender sender;
+        LogWindow m("journal_readonly");
+        MessageBoxRecorder boxes;
+        const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(sender.sendDebug("r1", "journal_readonly"));
+            QVERIFY(::chmod(QFile::encodeName(home.folder()).constData(), 0555) == 0);
+            QVERIFY(!nobody || ::seteuid(nobody->pw_uid) == 0); // root writes through modes
+            m.view.PollPipe();
+            QVERIFY(!nobody || ::seteuid(0) == 0);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(m.log(), QByteArray("r1\r\nr1\r\n"));
+        QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains(home.folder() + '/') &&
+                     boxes.lastText().contains(reason(EACCES)),
+                 qPrintable(boxes.lastText()));
+        QVERIFY(home.files().isEmpty());
+    }
+
+    void killedMidStreamKeepsEveryFlushedMessage() {
+        if (isChild())
+            return;
+        JournalHome home;
+        QTemporaryDir temp;
+        QProcess child;
+        startChild(child, temp, "childReceivesUntilKilled");
+        std::jthread sender([](std::stop_token stop) { // keeps the pipe full
+            PipeSender s;
+            for (int i = 0; !stop.stop_requested(); ++i)
+                if (s.scalar(QStringLiteral("SELECT dbms_pipe.pack_message(length(%1)); SELECT "
+                                            "dbms_pipe.pack_message(%1::text); SELECT "
+                                            "dbms_pipe.send_message('journal_stream', 2)")
+                                 .arg(SqlLiteral(streamText(i)))) != "0")
+                    break;
+        });
+        // The child reports the window after every drain: its size and digest.
+        const qsizetype enough = streamBytes(300).size();
+        QList<QByteArray> last = {"", "0"};
+        while (last[1].toLongLong() < enough && child.waitForReadyRead(60000))
+            while (child.canReadLine())
+                if (const QByteArray line = child.readLine().trimmed(); line.startsWith("window "))
+                    last = line.split(' ');
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(60000) && last[1].toLongLong() >= enough);
+        sender.request_stop();
+        sender.join();
+        PipeSender().exec("SELECT dbms_pipe.purge('journal_stream')");
+
+        // The window at its last report begins the journal; every message once, in order.
+        const QByteArray journal = home.journal();
+        QVERIFY(journal.size() >= last[1].toLongLong());
+        QCOMPARE(
+            QCryptographicHash::hash(journal.left(last[1].toLongLong()), QCryptographicHash::Md5)
+                .toHex(),
+            last[2]);
+        QCOMPARE(journal, streamBytes(int(journal.count("\r\n")) + 1).left(journal.size()));
+    }
+
+    void childReceivesUntilKilled() {
+        if (!isChild())
+            return;
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the test that kills it
+        LogWindow m("journal_stream");
+        for (qsizetype reported = 0;;) {
+            m.view.PollPipe();
+            QCoreApplication::processEvents(); // the continuation of a full piece
+            if (const QByteArray w = m.log(); w.size() != reported) {
+                reported = w.size();
+                std::printf("window %lld %s\n", qlonglong(reported),
+                            QCryptographicHash::hash(w, QCryptographicHash::Md5).toHex().data());
+                std::fflush(stdout);
+            }
+        }
+    }
+
+    void abortInADrainsBoxKeepsWhatTheWindowHad() {
+        if (isChild())
+            return;
+        PipeSender sender;
+        QVERIFY(sender.sendDebug("one \u00fc", "journal_abort") &&
+                sender.sendDebug("two", "journal_abort"));
+        // Text where the length belongs: an error box in the middle of the drain.
+        QVERIFY(sender.exec("SELECT dbms_pipe.pack_message('x'::text), "
+                            "dbms_pipe.send_message('journal_abort')"));
+        JournalHome home;
+        QTemporaryDir temp;
+        QProcess child;
+        startChild(child, temp, "childAbortsInADrainsBox");
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitCode(), 1);
+        const QByteArray out = child.readAllStandardOutput();
+        const QByteArray window =
+            QByteArray::fromHex(out.mid(out.indexOf("window ")).split('\n').first().mid(7));
+        QCOMPARE(window, QString("one \u00fc\r\ntwo\r\n").toUtf8());
+        QCOMPARE(home.journal(), window);
+    }
+
+    void childAbortsInADrainsBox() {
+        if (!isChild())
+            return;
+        LogWindow m("journal_abort");
+        AfxSetMessageBoxResponder([&](const QString&, UINT) { // the window behind the box
+            std::printf("window %s\n", m.log().toHex().constData());
+            std::fflush(stdout);
+            return int(IDABORT);
+        });
+        m.view.PollPipe();
+        QFAIL("Abort did not end the process");
+    }
+};
+
+QTEST_MAIN(TestJournal)
+#include "tst_journal.moc"
