@@ -1,14 +1,15 @@
 #include "Document.h"
 
+#include "FileDialog.h"
 #include "MessageBox.h"
 #include "View.h"
 #include "WinApp.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QWidget>
 #include <algorithm>
 
 CDocument::CDocument() = default;
@@ -136,35 +137,4 @@ bool CDocument::OnCmdMsg(UINT nID) {
     default:
         return false;
     }
-}
-
-namespace {
-// The one filter of both dialogs: every file, also one without an extension (a log saved as
-// "trace"). On Linux "*.*" would match only names with a dot.
-#ifdef Q_OS_WIN
-const QString kAllFiles = QStringLiteral("All Files (*.*)");
-#else
-const QString kAllFiles = QStringLiteral("All Files (*)");
-#endif
-
-FileDialogResponder& fileDialogResponder() {
-    static FileDialogResponder r;
-    return r;
-}
-} // namespace
-
-void AfxSetFileDialogResponder(FileDialogResponder r) {
-    fileDialogResponder() = std::move(r);
-}
-
-QString CFileDialogHook::GetOpenFileName(QWidget* parent, const QString& folder) {
-    if (fileDialogResponder())
-        return fileDialogResponder()(false, folder);
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), folder, kAllFiles);
-}
-
-QString CFileDialogHook::GetSaveFileName(QWidget* parent, const QString& suggested) {
-    if (fileDialogResponder())
-        return fileDialogResponder()(true, suggested);
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), suggested, kAllFiles);
 }

@@ -2,6 +2,7 @@
 
 #include "DocTemplate.h"
 #include "Document.h"
+#include "FileDialog.h"
 #include "FrameWnd.h"
 #include "MessageBox.h"
 #include "Profile.h"

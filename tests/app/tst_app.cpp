@@ -9,6 +9,7 @@
 #include "CommandTable.h"
 #include "DocTemplate.h"
 #include "Document.h"
+#include "FileDialog.h"
 #include "FindDlg.h"
 #include "Profile.h"
 #include "Resource.h"

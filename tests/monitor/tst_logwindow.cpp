@@ -12,6 +12,7 @@
 #include "TidemarkView.h"
 
 #include "Dialog.h"
+#include "FileDialog.h"
 #include "FindDlg.h"
 #include "MessageBox.h"
 #include "Profile.h"
