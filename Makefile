@@ -2,6 +2,12 @@
 BUILD ?= build
 SANITIZE ?= 0
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The compiler launcher is given on every configure run. Left to CMake, it comes from the
+# environment (CMAKE_<LANG>_COMPILER_LAUNCHER) of whichever run first sees the variable set, so
+# a `make package` from a shell with ccache set up after a `make test` from one without changed
+# every compile command and rebuilt everything. ccache when installed; COMPILER_LAUNCHER= for none.
+COMPILER_LAUNCHER ?= $(if $(shell command -v ccache),ccache)
+CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(COMPILER_LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(COMPILER_LAUNCHER)
 ifeq ($(SANITIZE),1)
 BUILD := build-sanitize
 CMAKE_FLAGS += -DTIDEMARK_SANITIZE=ON

@@ -52,6 +52,8 @@ CConnectDlg::CConnectDlg(QWidget* pParent) : CDialog(pParent) {
     // The list changes only through the program, and the typed text stays as typed.
     connect->setInsertPolicy(QComboBox::NoInsert);
     connect->setCompleter(nullptr);
+    connect->setToolTip(QStringLiteral("Oracle: a net service name or //host:port/service\n"
+                                       "PostgreSQL with orafce: pg:host:port/database"));
     AddControl(IDC_CONNECT, connect, 52, 50, 120, 40);
     // The template's height includes the drop-down list; the closed box is one line high.
     const QRect line = MapDialogRect(52, 50, 120, 12);

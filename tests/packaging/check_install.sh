@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary DESTDIR with the packages' prefix and checks the result.
-#   check_install.sh files <build> <version>     the file list, the icons' sizes, what the menu
-#                                                entry names, the version in the documents
+#   check_install.sh files <build> <version> <hardened>
+#       the file list, the icons' sizes, what the menu entry names, the version and its release
+#       date in the documents; when <hardened> is 1, the program's hardening (readelf)
 #   check_install.sh validate <build> <version>  desktop-file-validate, appstreamcli, groff
 set -euo pipefail
-mode=$1 build=$2 version=$3
+mode=$1 build=$2 version=$3 hardened=${4:-0}
 id=com.example.tidemark
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
@@ -15,7 +16,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 case $mode in
 files)
     expected=(bin/tidemark share/applications/$id.desktop share/metainfo/$id.metainfo.xml
-              share/man/man1/tidemark.1.gz share/doc/tidemark/LICENSE share/doc/tidemark/copyright)
+              share/man/man1/tidemark.1.gz share/doc/tidemark/LICENSE share/doc/tidemark/copyright
+              share/doc/tidemark/changelog.gz)
     for size in 16 22 24 32 48 64 128 256; do
         expected+=(share/icons/hicolor/${size}x$size/apps/$id.png)
     done
@@ -37,11 +39,28 @@ files)
     grep -qx "Exec=tidemark %f" "$entry" || fail "$entry: $(grep ^Exec= "$entry")"
     grep -qx "Icon=$id" "$entry" || fail "$entry: $(grep ^Icon= "$entry")"
 
-    # The manual page and the metainfo describe the version that was built.
-    zcat share/man/man1/tidemark.1.gz | grep -q "^\.TH TIDEMARK 1 .*\"Tidemark $version\"" ||
-        fail "the manual page does not name version $version"
-    grep -q "<release version=\"$version\"" share/metainfo/$id.metainfo.xml ||
-        fail "the metainfo does not name release $version"
+    # The changelog's latest entry is the version that was built; the manual page and the
+    # metainfo name that version and the day of its entry.
+    zcat share/doc/tidemark/changelog.gz >"$root/changelog"
+    [ "$(dpkg-parsechangelog -l "$root/changelog" -S Version)" = "$version" ] ||
+        fail "the changelog's latest entry is not version $version"
+    released=$(date -u -d "$(dpkg-parsechangelog -l "$root/changelog" -S Date)" +%F)
+    zcat share/man/man1/tidemark.1.gz | grep -q "^\.TH TIDEMARK 1 \"$released\" \"Tidemark $version\"" ||
+        fail "the manual page does not name version $version of $released"
+    grep -q "<release version=\"$version\" date=\"$released\"" share/metainfo/$id.metainfo.xml ||
+        fail "the metainfo does not name release $version of $released"
+
+    # Hardened builds: every relocation resolved at start (then made read-only) and a stack
+    # protector compiled in.
+    # (readelf's whole output first: grep -q ending early would fail the pipe.)
+    if [ "$hardened" = 1 ]; then
+        dynamic=$(readelf -dW bin/tidemark) segments=$(readelf -lW bin/tidemark)
+        symbols=$(readelf -sW --dyn-syms bin/tidemark)
+        grep -Eq '\((FLAGS|FLAGS_1)\).*\b(BIND_NOW|NOW)\b' <<<"$dynamic" ||
+            fail "bin/tidemark is not linked with BIND_NOW"
+        grep -q GNU_RELRO <<<"$segments" || fail "bin/tidemark has no RELRO segment"
+        grep -q '__stack_chk_fail' <<<"$symbols" || fail "bin/tidemark has no stack protector"
+    fi
     ;;
 validate)
     desktop-file-validate share/applications/$id.desktop
