@@ -87,6 +87,7 @@ private:
     // beeps when it does not.
     bool roomFor(qint64 added);
     void onFindNext();
+    QPrinter* printerForCommand(); // the application's printer, once prepared; null: none
 
     unsigned m_style = 0;
     int m_nProgramChanges = 0; // > 0 while the program, not the user, changes the text

@@ -8,14 +8,16 @@
 #include <QPrintPreviewWidget>
 #include <Qsci/qsciprinter.h>
 
-namespace {
-// The printer the print commands use: the application's, which Print Setup changes and which
-// keeps the user's choices from one command to the next. None without an application.
-QPrinter* commandPrinter() {
+// The one look-up of the printer for the print commands: the application's, which Print Setup
+// changes and which keeps the user's choices from one command to the next. With one, the view
+// prepares for printing; without an application there is none, and the command does nothing.
+QPrinter* CEditView::printerForCommand() {
     CWinApp* app = AfxGetApp();
-    return app ? app->GetPrinter() : nullptr;
+    QPrinter* printer = app ? app->GetPrinter() : nullptr;
+    if (printer)
+        OnPreparePrinting();
+    return printer;
 }
-} // namespace
 
 void CEditView::PrintText(QPrinter* printer) {
     OnBeginPrinting();
@@ -37,28 +39,23 @@ void CEditView::PrintText(QPrinter* printer) {
 }
 
 void CEditView::OnFilePrint() {
-    QPrinter* printer = commandPrinter();
+    QPrinter* printer = printerForCommand();
     if (!printer)
         return;
-    OnPreparePrinting();
     QPrintDialog dialog(printer, window());
     if (dialog.exec() == QDialog::Accepted)
         PrintText(printer);
 }
 
 void CEditView::OnFilePrintDirect() {
-    QPrinter* printer = commandPrinter();
-    if (!printer)
-        return;
-    OnPreparePrinting();
-    PrintText(printer);
+    if (QPrinter* printer = printerForCommand())
+        PrintText(printer);
 }
 
 void CEditView::OnFilePrintPreview() {
-    QPrinter* printer = commandPrinter();
+    QPrinter* printer = printerForCommand();
     if (!printer)
         return;
-    OnPreparePrinting();
     QPrintPreviewDialog preview(printer, window());
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* p) { PrintText(p); });
