@@ -1,82 +1,15 @@
 #pragma once
-// Modal dialogs laid out from dialog-unit templates, with the data exchange the program uses.
+// Modal dialogs laid out from dialog-unit templates. The control wrappers (ControlWrappers.h) and
+// the data exchange (DataExchange.h) that the program's dialogs use come with this header.
 #include "AfxTypes.h"
+#include "ControlWrappers.h"
+#include "DataExchange.h"
 #include "MessageBox.h"
 
 #include <QDialog>
 #include <QMap>
-#include <QPointer>
 
-class CDialog;
 class QLabel;
-class QComboBox;
-class QSlider;
-
-// A control wrapper bound to a template control by DDX_Control. Subclassing keeps the widget
-// owned by the dialog; the wrapper only drives it.
-class CWnd {
-public:
-    virtual ~CWnd() = default;
-    QWidget* GetSafeHwnd() const { return m_hWnd; }
-    bool SubclassWindow(QWidget* w);
-    int GetDlgCtrlID() const;
-    void SetWindowText(const QString& text);
-    QString GetWindowText() const;
-
-protected:
-    virtual void PreSubclassWindow() {}
-    QPointer<QWidget> m_hWnd;
-};
-
-class CStatic : public CWnd {
-public:
-    QLabel* label() const;
-};
-
-class CComboBox : public CWnd {
-public:
-    QComboBox* combo() const;
-    void ResetContent();
-    int AddString(const QString& s); // inserts in sorted position when the box sorts
-    int GetCount() const;
-    QString GetLBText(int index) const;
-    int SelectString(int startAfter, const QString& prefix); // -1 when none begins with prefix
-    void SetSorted(bool sorted) { m_bSort = sorted; }
-
-private:
-    bool m_bSort = false;
-};
-
-// The trackbar. As on the platform, a new range resets the page size to a fifth of the range
-// (at least 1); the line size stays 1.
-class CSliderCtrl : public CWnd {
-public:
-    QSlider* slider() const;
-    void SetRangeMin(int nMin, BOOL bRedraw = 0);
-    void SetRangeMax(int nMax, BOOL bRedraw = 0);
-    void SetTicFreq(int nFreq);
-    void SetPos(int nPos); // clamped to the range
-    int GetPos() const;
-    int GetPageSize() const;
-    int GetLineSize() const;
-};
-
-class CDataExchange {
-public:
-    CDataExchange(CDialog* dlg, bool save) : m_pDlgWnd(dlg), m_bSaveAndValidate(save) {}
-    QWidget* PrepareCtrl(int id);
-    [[noreturn]] void Fail();
-
-    CDialog* m_pDlgWnd;
-    bool m_bSaveAndValidate;
-    QWidget* m_pLastCtrl = nullptr;
-};
-
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
-void DDX_Text(CDataExchange* pDX, int nIDC, QString& value);
-void DDX_CBString(CDataExchange* pDX, int nIDC, QString& value);
-void DDX_Check(CDataExchange* pDX, int nIDC, BOOL& value);
-void DDV_MaxChars(CDataExchange* pDX, const QString& value, int nChars);
 
 class CDialog : public QDialog {
     Q_OBJECT

@@ -1,24 +1,24 @@
+// The edit view. Its parts, in order: the program's own changes (ProgramChange), which nobody
+// hears of; construction and Create (styles, tab stops, colours); the user's changes as the
+// editor reports them (the modified flag, screen readers, the undo state); the text as bytes,
+// appends and raw transfer to and from files; the typing limit (keys, the context menu, input
+// method, paste); the commands and their state. Elsewhere: what screen readers see
+// (EditViewAccessible.cpp), printing (EditViewPrint.cpp), Find (EditViewFind.cpp).
 #include "EditView.h"
 
 #include "Document.h"
-#include "FindDlg.h"
+#include "EditViewAccessible.h"
 #include "MessageBox.h"
-#include "WinApp.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
-#include <Qsci/qsciprinter.h>
 
 #include <algorithm>
 #include <cmath>
@@ -64,127 +64,6 @@ private:
     CEditView& m_view;
     bool m_bReadOnly = false;
 };
-
-namespace {
-// What screen readers see of the view: an editable text whose whole text they can read, with
-// offsets counted in characters. The editor's own accessible object counts the characters from
-// the start of the text at every change of the text or the caret and every repaint, whether a
-// screen reader listens or not, which makes a long log slow to append to, scroll and paint.
-// This one counts only when asked, and the view tells listeners of changes itself.
-class CEditViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
-public:
-    explicit CEditViewAccessible(CEditView* view)
-        : QAccessibleWidget(view, QAccessible::EditableText), m_view(view) {}
-
-    void* interface_cast(QAccessible::InterfaceType t) override {
-        if (t == QAccessible::TextInterface)
-            return static_cast<QAccessibleTextInterface*>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.editable = !m_view->isReadOnly();
-        s.readOnly = m_view->isReadOnly();
-        s.multiLine = true;
-        s.selectableText = true;
-        return s;
-    }
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value)
-            return QString::fromUtf8(m_view->GetWindowText());
-        return QAccessibleWidget::text(t);
-    }
-
-    QString text(int startOffset, int endOffset) const override {
-        const long start = position(startOffset);
-        const long end = position(endOffset);
-        if (end <= start)
-            return QString();
-        // The range as one block of bytes (the editor hands back a pointer).
-        const auto* bytes = reinterpret_cast<const char*>(m_view->SendScintilla(
-            QsciScintillaBase::SCI_GETRANGEPOINTER, (unsigned long)start, end - start));
-        return QString::fromUtf8(bytes, end - start);
-    }
-    int characterCount() const override { return offset(long(m_view->GetTextLength())); }
-    int cursorPosition() const override {
-        return offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
-    }
-    void setCursorPosition(int position) override {
-        m_view->SendScintilla(QsciScintillaBase::SCI_GOTOPOS,
-                              (unsigned long)this->position(position));
-    }
-    int selectionCount() const override { return m_view->hasSelectedText() ? 1 : 0; }
-    void selection(int index, int* startOffset, int* endOffset) const override {
-        *startOffset = *endOffset = 0;
-        if (index != 0 || !m_view->hasSelectedText())
-            return;
-        *startOffset = offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
-        *endOffset = offset(m_view->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
-    }
-    void addSelection(int startOffset, int endOffset) override {
-        setSelection(0, startOffset, endOffset);
-    }
-    void removeSelection(int index) override {
-        if (index == 0)
-            m_view->SendScintilla(
-                QsciScintillaBase::SCI_SETEMPTYSELECTION,
-                (unsigned long)m_view->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
-    }
-    void setSelection(int index, int startOffset, int endOffset) override {
-        if (index == 0)
-            m_view->SendScintilla(QsciScintillaBase::SCI_SETSEL,
-                                  (unsigned long)position(startOffset), position(endOffset));
-    }
-    QRect characterRect(int offset) const override {
-        const long pos = position(offset);
-        const int x =
-            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, pos));
-        const int y =
-            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos));
-        const long next =
-            m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONAFTER, (unsigned long)pos);
-        const int right =
-            int(m_view->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, next));
-        const int height = int(m_view->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
-        const QPoint topLeft = m_view->viewport()->mapToGlobal(QPoint(x, y));
-        return QRect(topLeft, QSize(std::max(1, right - x), height));
-    }
-    int offsetAtPoint(const QPoint& point) const override {
-        const QPoint local = m_view->viewport()->mapFromGlobal(point);
-        const long pos = m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE,
-                                               (unsigned long)local.x(), long(local.y()));
-        return pos < 0 ? -1 : offset(pos);
-    }
-    void scrollToSubstring(int startIndex, int endIndex) override {
-        m_view->SendScintilla(QsciScintillaBase::SCI_SCROLLRANGE, (unsigned long)position(endIndex),
-                              position(startIndex));
-    }
-    QString attributes(int offset, int* startOffset, int* endOffset) const override {
-        *startOffset = *endOffset = offset; // plain text: no attributes anywhere
-        return QString();
-    }
-
-private:
-    // Byte position <-> character offset.
-    int offset(long position) const {
-        return int(m_view->SendScintilla(QsciScintillaBase::SCI_COUNTCHARACTERS, 0UL, position));
-    }
-    long position(int offset) const {
-        if (offset <= 0)
-            return 0;
-        const long pos =
-            m_view->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVE, 0UL, long(offset));
-        return pos == 0 ? long(m_view->GetTextLength()) : pos; // 0: past the end
-    }
-    CEditView* m_view;
-};
-
-QAccessibleInterface* editViewAccessible(const QString& /*className*/, QObject* object) {
-    if (auto* view = qobject_cast<CEditView*>(object))
-        return new CEditViewAccessible(view); // owned by the accessibility cache
-    return nullptr;
-}
-} // namespace
 
 CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
     setUtf8(true);
@@ -516,142 +395,6 @@ void CEditView::paste() {
     if (!roomFor(QApplication::clipboard()->text().toUtf8().size()))
         return;
     QsciScintilla::paste();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Printing
-
-void CEditView::PrintText(QPrinter* printer) {
-    OnBeginPrinting();
-    if (auto* editorPrinter = dynamic_cast<QsciPrinter*>(printer)) {
-        editorPrinter->printRange(this);
-    } else {
-        // A printer of the platform's own: the editor formats the pages for one like it.
-        QsciPrinter pages(QPrinter::HighResolution);
-        pages.setOutputFormat(printer->outputFormat());
-        pages.setOutputFileName(printer->outputFileName());
-        if (printer->outputFormat() == QPrinter::NativeFormat)
-            pages.setPrinterName(printer->printerName());
-        pages.setPageLayout(printer->pageLayout());
-        pages.setCopyCount(printer->copyCount());
-        pages.setFromTo(printer->fromPage(), printer->toPage());
-        pages.printRange(this);
-    }
-    OnEndPrinting();
-}
-
-void CEditView::OnFilePrint() {
-    QPrinter* printer = AfxGetApp() ? AfxGetApp()->GetPrinter() : nullptr;
-    if (!printer)
-        return;
-    OnPreparePrinting();
-    QPrintDialog dialog(printer, window());
-    if (dialog.exec() == QDialog::Accepted)
-        PrintText(printer);
-}
-
-void CEditView::OnFilePrintDirect() {
-    QPrinter* printer = AfxGetApp() ? AfxGetApp()->GetPrinter() : nullptr;
-    if (!printer)
-        return;
-    OnPreparePrinting();
-    PrintText(printer);
-}
-
-void CEditView::OnFilePrintPreview() {
-    QPrinter* printer = AfxGetApp() ? AfxGetApp()->GetPrinter() : nullptr;
-    if (!printer)
-        return;
-    OnPreparePrinting();
-    QPrintPreviewDialog preview(printer, window());
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* p) { PrintText(p); });
-    auto* widget = preview.findChild<QPrintPreviewWidget*>();
-    if (widget && AfxGetApp()->GetPreviewPages() == 2)
-        widget->setViewMode(QPrintPreviewWidget::FacingPagesView);
-    preview.exec();
-    if (widget)
-        AfxGetApp()->SetPreviewPages(
-            widget->viewMode() == QPrintPreviewWidget::FacingPagesView ? 2 : 1);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Find
-
-bool CEditView::FindText(const QString& what, bool bNext, bool bCase) {
-    if (what.isEmpty())
-        return false;
-    const QByteArray needle = what.toUtf8();
-    const long length = long(GetTextLength());
-    long start = SendScintilla(SCI_GETSELECTIONSTART);
-    long end = SendScintilla(SCI_GETSELECTIONEND);
-    // The caret where an append left it: the search goes on from the last match instead.
-    if (m_nMatchStart >= 0 && start == end && start == m_nAppendCaret && m_nMatchEnd <= length) {
-        start = m_nMatchStart;
-        end = m_nMatchEnd;
-    }
-    SendScintilla(SCI_SETSEARCHFLAGS, (unsigned long)(bCase ? SCFIND_MATCHCASE : 0));
-    const auto search = [&](long from, long to) {
-        SendScintilla(SCI_SETTARGETSTART, (unsigned long)from);
-        SendScintilla(SCI_SETTARGETEND, (unsigned long)to);
-        return SendScintilla(SCI_SEARCHINTARGET, uintptr_t(needle.size()), needle.constData());
-    };
-    // From the selection to the end in the direction of the search, then once round.
-    long found = bNext ? search(end, length) : search(start, 0);
-    if (found < 0)
-        found = bNext ? search(0, end) : search(length, start);
-    if (found < 0)
-        return false;
-    const long foundEnd = SendScintilla(SCI_GETTARGETEND);
-    // Selected with the caret on the side the search goes, and the whole match in view.
-    if (bNext)
-        SendScintilla(SCI_SETSEL, (unsigned long)found, foundEnd);
-    else
-        SendScintilla(SCI_SETSEL, (unsigned long)foundEnd, found);
-    SendScintilla(SCI_SCROLLRANGE, (unsigned long)(bNext ? found : foundEnd),
-                  bNext ? foundEnd : found);
-    m_nMatchStart = found;
-    m_nMatchEnd = foundEnd;
-    m_nAppendCaret = -1;
-    return true;
-}
-
-void CEditView::OnTextNotFound(const QString& what) {
-    AfxMessageBox(QStringLiteral("Cannot find \"%1\".").arg(what), MB_OK | MB_ICONINFORMATION);
-}
-
-void CEditView::OnEditFind() {
-    if (!m_pFindDialog) {
-        m_pFindDialog = new CFindDialog(this); // owned by the view, reused while it lives
-        m_pFindDialog->SetFindString(m_strFind);
-        m_pFindDialog->SetMatchCase(m_bFindCase);
-        m_pFindDialog->SetSearchDown(m_bFindNext);
-        connect(m_pFindDialog, &CFindDialog::findNext, this, &CEditView::onFindNext);
-    }
-    // A selection within one line is what the user most likely wants to find.
-    const QString selection = selectedText();
-    if (!selection.isEmpty() && !selection.contains(QLatin1Char('\n')) &&
-        !selection.contains(QLatin1Char('\r')))
-        m_pFindDialog->SetFindString(selection);
-    m_pFindDialog->show();
-    m_pFindDialog->raise();
-    m_pFindDialog->activateWindow();
-}
-
-void CEditView::onFindNext() {
-    m_strFind = m_pFindDialog->GetFindString();
-    m_bFindCase = m_pFindDialog->MatchCase();
-    m_bFindNext = m_pFindDialog->SearchDown();
-    OnEditRepeat();
-}
-
-void CEditView::OnEditRepeat() {
-    if (m_strFind.isEmpty()) {
-        OnEditFind();
-        return;
-    }
-    if (!FindText(m_strFind, m_bFindNext, m_bFindCase))
-        OnTextNotFound(m_strFind);
 }
 
 // ---------------------------------------------------------------------------------------------

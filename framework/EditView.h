@@ -46,7 +46,8 @@ public:
     // CArchiveException "The file is too large to open." and keeps the text.
     void SerializeRaw(CArchive& ar);
 
-    // Printing (to a printer or, in tests, a PDF file) and preview of the text.
+    // Printing (to a printer or, in tests, a PDF file) and preview of the text, in
+    // EditViewPrint.cpp.
     virtual void OnFilePrint();
     virtual void OnFilePrintDirect();
     virtual void OnFilePrintPreview();
@@ -55,9 +56,9 @@ public:
     virtual void OnBeginPrinting() {}
     virtual void OnEndPrinting() {}
 
-    // Find: the dialog, and the search it and Find Next run. FindText selects the next match
-    // (down or up from the selection, going round the end once) and returns whether it found
-    // one; OnTextNotFound tells the user.
+    // Find, in EditViewFind.cpp: the dialog, and the search it and Find Next run. FindText selects
+    // the next match (down or up from the selection, going round the end once) and returns
+    // whether it found one; OnTextNotFound tells the user.
     void OnEditFind();
     void OnEditRepeat();
     bool FindText(const QString& what, bool bNext = true, bool bCase = true);
@@ -86,6 +87,7 @@ private:
     // beeps when it does not.
     bool roomFor(qint64 added);
     void onFindNext();
+    QPrinter* printerForCommand(); // the application's printer, once prepared; null: none
 
     unsigned m_style = 0;
     int m_nProgramChanges = 0; // > 0 while the program, not the user, changes the text
