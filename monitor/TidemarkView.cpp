@@ -261,6 +261,10 @@ void CTidemarkView::SetDrainState(DrainState next) {
 // Runs the receive block once; true when a message is now in the connection's buffer.
 bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
                                    short& indicator) {
+    // An error box handles the window's events while it is open: the piece's time starts anew.
+    if (m_bErrorBox)
+        m_pieceTime.start();
+    m_bErrorBox = false;
     if (m_nPieceMessages > 0 && m_pieceTime.hasExpired(kPieceMs)) {
         m_pieceEnd = PieceEnd::TimeUp; // the rest is for the next piece
         return false;
@@ -278,7 +282,10 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
 }
 
 void CTidemarkView::ReceivePlain() {
-    COciCursor cursor([this] { FlushPending(); });
+    COciCursor cursor([this] {
+        FlushPending();
+        m_bErrorBox = true;
+    });
     std::int32_t length = 0;
     std::array<char, 2000> text{};
     short indicator = 0;
@@ -299,7 +306,10 @@ void CTidemarkView::ReceivePlain() {
 }
 
 void CTidemarkView::ReceiveTyped() {
-    COciCursor cursor([this] { FlushPending(); });
+    COciCursor cursor([this] {
+        FlushPending();
+        m_bErrorBox = true;
+    });
     std::int32_t type = 0;
     std::array<char, 30000> value{};
     short indicator = 0;

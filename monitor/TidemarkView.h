@@ -80,7 +80,8 @@ private:
     DrainState m_drainState = DrainState::Idle;
     PieceEnd m_pieceEnd = PieceEnd::Empty;
     int m_nPieceMessages = 0;      // messages taken in this piece of the drain
-    QElapsedTimer m_pieceTime;     // since the start of this piece
+    QElapsedTimer m_pieceTime;     // since the start of this piece or its last error box
+    bool m_bErrorBox = false;      // an error box was shown since the piece's time was checked
     QElapsedTimer m_sinceMessages; // since the last piece that received messages ended
     QString m_strPending;          // text of the running piece not yet in the window
     QTimer m_continuation;         // single-shot: the next piece of a waiting drain

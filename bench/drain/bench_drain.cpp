@@ -307,6 +307,8 @@ int main(int argc, char** argv) {
             byZero = tracedProgram(0);
         }
         auto traced = [](const Traced& t) {
+            if (t.seconds == 0)
+                return QStringLiteral("-"); // not run
             return QStringLiteral("%1%2").arg(t.finished ? "" : "~").arg(t.seconds, 0, 'f', 2);
         };
         std::printf("%-4s %-9.0f %-9.0f %-9.0f %-6.2f %-6.2f %-8.0f %-8.0f %-10s %-10s %-8.0f\n",
