@@ -67,8 +67,17 @@ template <std::size_t N> QString textOf(const std::array<char, N>& buffer) {
 // user reads what arrived before the failure while the box is open.
 constexpr qsizetype kMaxPendingChars = 256 * 1024;
 
-// The messages one piece of a drain takes before the window's events are handled.
-constexpr int kMessagesPerSlice = 100;
+// A piece of a drain ends after this much work (or after its first message, when one message
+// takes longer), and the window's events are handled before the next piece: however slow the
+// server, the window answers within about this time plus one message.
+constexpr qint64 kPieceMs = 50;
+
+// A sender blocked on a full pipe is not woken when the pipe empties: it tries again after a
+// few milliseconds (5 to 16 measured on orafce). A drain that found the pipe empty looks again
+// every kRecheckMs, and ends once the pipe has stayed empty for kRefillWaitMs, longer than
+// such a sender takes to send again.
+constexpr int kRecheckMs = 2;
+constexpr qint64 kRefillWaitMs = 30;
 } // namespace
 
 // Leaves the drain idle, with its text in the window, when a piece is left by an exception. A
@@ -101,6 +110,14 @@ CTidemarkView::CTidemarkView() {
     m_bAllowEdit = GetProfileInt(kOptions, kAllowEdit, 1);
     m_nTimerFrequency = GetProfileInt(kOptions, kTimerFrequency, 5);
     m_strPipeName = GetProfileString(kOptions, kPipeName, QStringLiteral("tidemark"));
+    // One timer for every continuation: a drain can never have two next pieces pending.
+    m_continuation.setSingleShot(true);
+    m_continuation.setTimerType(Qt::PreciseTimer);
+    connect(&m_continuation, &QTimer::timeout, this, [this] {
+        if (m_drainState == DrainState::ContinuationPending ||
+            m_drainState == DrainState::AwaitingRefill)
+            DrainPiece();
+    });
 }
 
 CTidemarkView::~CTidemarkView() {
@@ -177,15 +194,14 @@ void CTidemarkView::OnTimer(int nIDEvent) {
 }
 
 void CTidemarkView::PollPipe() {
-    // While a drain runs (a tick through one of its error boxes) or its next piece is asked for,
-    // a tick or Start leaves the pipe to it: each would otherwise start a chain of pieces of its
-    // own, and under a steady load the chains would multiply and the window freeze after all.
-    if (m_drainState != DrainState::Idle)
+    // A tick that comes in through one of a drain's error boxes leaves the pipe to that drain.
+    // A drain that waits for its next piece runs it now: still one drain, one next piece.
+    if (m_drainState == DrainState::Draining)
         return;
     DrainPiece();
 }
 
-// One piece of a drain: at most kMessagesPerSlice messages.
+// One piece of a drain: messages until the pipe is empty or the piece's time is up.
 void CTidemarkView::DrainPiece() {
     SetDrainState(DrainState::Draining);
     DrainGuard guard(*this);
@@ -194,26 +210,51 @@ void CTidemarkView::DrainPiece() {
     else
         ReceivePlain();
     guard.Done();
-    SetDrainState(m_nSliceMessages == kMessagesPerSlice ? DrainState::ContinuationPending
-                                                        : DrainState::Idle);
+    SetDrainState(StateAfterPiece());
+}
+
+CTidemarkView::DrainState CTidemarkView::StateAfterPiece() const {
+    switch (m_pieceEnd) {
+    case PieceEnd::TimeUp:
+        return DrainState::ContinuationPending;
+    case PieceEnd::Failed:
+        // Looking again would only show the same failure again.
+        return DrainState::Idle;
+    case PieceEnd::Empty:
+        break;
+    }
+    if (m_nPieceMessages > 0)
+        return DrainState::AwaitingRefill;
+    // A drain that received nothing ends at once; one that did waits for a refill a while.
+    return m_sinceMessages.isValid() && !m_sinceMessages.hasExpired(kRefillWaitMs)
+               ? DrainState::AwaitingRefill
+               : DrainState::Idle;
 }
 
 void CTidemarkView::SetDrainState(DrainState next) {
+    // The wait for a refill counts from the end of the last piece that received messages.
+    if (m_drainState == DrainState::Draining && m_nPieceMessages > 0)
+        m_sinceMessages.start();
     m_drainState = next;
     switch (next) {
     case DrainState::Draining:
-        m_nSliceMessages = 0;
+        m_continuation.stop();
+        m_nPieceMessages = 0;
+        m_pieceEnd = PieceEnd::Empty;
+        m_pieceTime.start();
         break;
     case DrainState::ContinuationPending:
         // Senders that keep the pipe full would hold the drain, and the window with it, for as
         // long as they send: the window's events are handled first, then the drain goes on.
-        QTimer::singleShot(0, this, [this] {
-            if (m_drainState == DrainState::ContinuationPending)
-                DrainPiece();
-        });
+        m_continuation.start(0);
+        FlushPending();
+        break;
+    case DrainState::AwaitingRefill:
+        m_continuation.start(kRecheckMs);
         FlushPending();
         break;
     case DrainState::Idle:
+        m_sinceMessages.invalidate();
         FlushPending();
         break;
     }
@@ -222,20 +263,31 @@ void CTidemarkView::SetDrainState(DrainState next) {
 // Runs the receive block once; true when a message is now in the connection's buffer.
 bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
                                    short& indicator) {
-    if (m_nSliceMessages == kMessagesPerSlice)
-        return false;        // the rest is for the next piece
+    // An error box handles the window's events while it is open: the piece's time starts anew.
+    if (m_bErrorBox)
+        m_pieceTime.start();
+    m_bErrorBox = false;
+    if (m_nPieceMessages > 0 && m_pieceTime.hasExpired(kPieceMs)) {
+        m_pieceEnd = PieceEnd::TimeUp; // the rest is for the next piece
+        return false;
+    }
     std::int32_t status = 1; // a receive that fails sets nothing: it must end the drain
     cursor.Parse(receive.constData());
     cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
-    cursor.Execute(TRUE);
-    if (status != 0)
+    const bool executed = cursor.Execute(TRUE);
+    if (status != 0) {
+        m_pieceEnd = executed ? PieceEnd::Empty : PieceEnd::Failed;
         return false;
-    ++m_nSliceMessages;
+    }
+    ++m_nPieceMessages;
     return true;
 }
 
 void CTidemarkView::ReceivePlain() {
-    COciCursor cursor([this] { FlushPending(); });
+    COciCursor cursor([this] {
+        FlushPending();
+        m_bErrorBox = true;
+    });
     std::int32_t length = 0;
     std::array<char, 2000> text{};
     short indicator = 0;
@@ -256,7 +308,10 @@ void CTidemarkView::ReceivePlain() {
 }
 
 void CTidemarkView::ReceiveTyped() {
-    COciCursor cursor([this] { FlushPending(); });
+    COciCursor cursor([this] {
+        FlushPending();
+        m_bErrorBox = true;
+    });
     std::int32_t type = 0;
     std::array<char, 30000> value{};
     short indicator = 0;

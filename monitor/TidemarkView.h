@@ -6,7 +6,9 @@
 #include "SessionJournal.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 class COciCursor;
 
@@ -31,6 +33,8 @@ public:
     void OnPurgePipe();
     void OnTimer(int nIDEvent);
     void PollPipe();
+    // True from the start of a drain to its end, its waits between pieces included.
+    bool IsDraining() const { return m_drainState != DrainState::Idle; }
 
     bool OnCmdMsg(UINT nID) override;
 
@@ -56,19 +60,32 @@ private:
     //   Idle: no drain runs; a tick or Start drains.
     //   Draining: a piece of a drain runs; its text is gathered, and a tick that comes in
     //     through one of its error boxes is passed over.
-    //   ContinuationPending: a piece ended with messages possibly still waiting; the next piece
-    //     runs once the window's events are handled, and ticks and Start leave the pipe to it.
-    enum class DrainState { Idle, Draining, ContinuationPending };
+    //   ContinuationPending: a piece ended on its time with messages possibly still waiting; the
+    //     next piece runs once the window's events are handled.
+    //   AwaitingRefill: a drain that received messages found the pipe empty; it looks again
+    //     shortly, since a sender blocked on the full pipe may be about to send the rest of its
+    //     burst, and ends once the pipe has stayed empty for kRefillWaitMs.
+    //   In both waiting states the next piece is due on m_continuation; a tick or Start runs it
+    //   at once instead.
+    enum class DrainState { Idle, Draining, ContinuationPending, AwaitingRefill };
+    // How the last receive of a piece went.
+    enum class PieceEnd { Empty, Failed, TimeUp };
     class DrainGuard;
     void SetDrainState(DrainState next);
+    DrainState StateAfterPiece() const;
     void DrainPiece();
     bool ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator);
     void ReceivePlain();
     void ReceiveTyped();
     void FlushPending();
     DrainState m_drainState = DrainState::Idle;
-    int m_nSliceMessages = 0; // messages taken in this piece of the drain
-    QString m_strPending;     // text of the running piece not yet in the window
+    PieceEnd m_pieceEnd = PieceEnd::Empty;
+    int m_nPieceMessages = 0;      // messages taken in this piece of the drain
+    QElapsedTimer m_pieceTime;     // since the start of this piece or its last error box
+    bool m_bErrorBox = false;      // an error box was shown since the piece's time was checked
+    QElapsedTimer m_sinceMessages; // since the last piece that received messages ended
+    QString m_strPending;          // text of the running piece not yet in the window
+    QTimer m_continuation;         // single-shot: the next piece of a waiting drain
     // On the disk too: everything of the receiver's that reaches the window.
     CSessionJournal m_journal;
 };

@@ -1,24 +1,40 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and prints their figures: the append cost without a database, the
-# drain throughput in a throw-away cluster with orafce.
+# drain over a delayed network and the load of many senders, each in a throw-away cluster with
+# orafce. BENCHES picks some of them (default "append drain load"); the drain benchmark takes
+# BENCH_RTT (round-trip times in ms, default 0,1,5,20) and BENCH_CASES (drain,ceiling,traced).
 set -euo pipefail
 build_dir=${1:?build directory}
+benches=${BENCHES:-append drain load}
 export QT_QPA_PLATFORM=offscreen
 # The monitor runs with its session journal, kept in a folder of the run that goes with it.
 XDG_STATE_HOME=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-bench-state.XXXXXX")
 export XDG_STATE_HOME
 trap 'rm -rf "$XDG_STATE_HOME"' EXIT
-echo "== AppendMessage cost"
-"$build_dir/bench/append/bench_append"
-echo "== Drain throughput"
-pg_virtualenv -t -v 15 bash -c '
-    set -euo pipefail
-    psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
-    "$0/bench/drain/bench_drain"
-' "$build_dir"
-echo "== Load: many senders while the monitor polls"
-pg_virtualenv -t -v 15 bash -c '
-    set -euo pipefail
-    psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
-    "$0/bench/load/bench_load"
-' "$build_dir"
+in_cluster() {
+    pg_virtualenv -t -v 15 bash -c '
+        set -euo pipefail
+        psql -q -v ON_ERROR_STOP=1 -c "CREATE EXTENSION IF NOT EXISTS orafce"
+        "$0"
+    ' "$1"
+}
+for bench in $benches; do
+    case $bench in
+    append)
+        echo "== AppendMessage cost"
+        "$build_dir/bench/append/bench_append"
+        ;;
+    drain)
+        echo "== Drain over a delayed network (monitor's session through a delay proxy)"
+        in_cluster "$build_dir/bench/drain/bench_drain"
+        ;;
+    load)
+        echo "== Load: many senders while the monitor polls"
+        in_cluster "$build_dir/bench/load/bench_load"
+        ;;
+    *)
+        echo "unknown benchmark: $bench (append, drain, load)" >&2
+        exit 2
+        ;;
+    esac
+done

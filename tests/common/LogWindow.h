@@ -6,6 +6,8 @@
 #include "TidemarkDoc.h"
 #include "TidemarkView.h"
 
+#include <QTest>
+
 struct LogWindow {
     ScopedProfile profile; // first: the view reads its settings when it is constructed
     CTidemarkDoc doc;
@@ -31,6 +33,13 @@ struct LogWindow {
     }
     LogWindow(const LogWindow&) = delete;
     LogWindow& operator=(const LogWindow&) = delete;
+
+    // Runs one drain to its end, its later pieces and its wait for a refill included; false
+    // when it has not ended within a minute.
+    bool drain() {
+        view.PollPipe();
+        return QTest::qWaitFor([this] { return !view.IsDraining(); }, 60000);
+    }
 
     QByteArray log() const { return view.GetWindowText(); }
 };

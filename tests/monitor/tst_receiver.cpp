@@ -9,6 +9,9 @@
 #include "MessageBox.h"
 
 #include <QTest>
+#include <atomic>
+#include <stdexcept>
+#include <thread>
 
 namespace {
 int waiting(PipeSender& s, const QString& pipe) {
@@ -41,6 +44,9 @@ private slots:
     void pipeNameIsAlwaysOneLiteral();
     void tickDuringErrorBoxStartsNoSecondDrain();
     void errorBoxShowsWhatTheDrainReceivedBefore();
+    void typedErrorBoxShowsWhatTheDrainReceivedBefore();
+    void failedReceiveEndsTheDrain();
+    void burstFromABlockedSenderIsDrainedInOneDrain();
 };
 
 void TestReceiver::initTestCase() {
@@ -58,7 +64,7 @@ void TestReceiver::cleanupTestCase() {
 void TestReceiver::emptyPipeChangesNothing() {
     LogWindow m("empty_pipe");
     MessageBoxRecorder boxes;
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray());
     QCOMPARE(boxes.count(), 0);
     QVERIFY(!m.doc.IsModified());
@@ -69,7 +75,7 @@ void TestReceiver::threeMessagesInOneDrainInOrder() {
     for (const char* t : {"one", "two", "three"})
         QVERIFY(m_sender->sendDebug(t, "three"));
     MessageBoxRecorder boxes;
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray("one\r\ntwo\r\nthree\r\n"));
     QCOMPARE(boxes.count(), 0);
     QVERIFY(!m.doc.IsModified()); // received text never marks the log modified
@@ -80,7 +86,7 @@ void TestReceiver::plainModeBytes() {
     QVERIFY(m_sender->sendDebug("hello", "plain"));
     QVERIFY(m_sender->sendDebug("world", "plain"));
     QVERIFY(m_sender->sendDebug("tab\there\nline\r\nend", "plain"));
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray("helloworldtab\there\nline\r\nend"));
 }
 
@@ -88,13 +94,13 @@ void TestReceiver::typedModeBytes() {
     {
         LogWindow m("typed", true, true);
         QVERIFY(m_sender->sendDebug("hello", "typed"));
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(m.log(), QByteArray("MESSAGE:\r\nNUMBER:\t'5'\r\nVARCHAR2:\t'hello'\r\n\r\n"));
     }
     LogWindow m("typed", true, false);
     QVERIFY(m_sender->sendDebug("hello", "typed"));
     QVERIFY(m_sender->sendDebug("again", "typed"));
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray("MESSAGE:NUMBER:\t'5'VARCHAR2:\t'hello'"
                                  "MESSAGE:NUMBER:\t'5'VARCHAR2:\t'again'"));
 }
@@ -105,7 +111,7 @@ void TestReceiver::typedItemKinds() {
     QVERIFY(m_sender->sendItems("kinds", {}) == 0); // a message without items
     QVERIFY(m_sender->sendItems("kinds",
                                 {"'\\x0102'::bytea", "date '2026-12-07'", "42.5::numeric"}) == 0);
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(boxes.count(), 0);
     const QByteArray log = m.log();
     QVERIFY2(log.startsWith("MESSAGE:\r\n\r\nMESSAGE:\r\n"), log.constData());
@@ -119,7 +125,7 @@ void TestReceiver::unknownItemEndsOnlyItsMessage() {
     MessageBoxRecorder boxes;
     QVERIFY(m_sender->sendItems("unknown_item", {"'before'::text", "now()", "'lost'::text"}) == 0);
     QVERIFY(m_sender->sendDebug("next", "unknown_item"));
-    m.view.PollPipe(); // must return: the timestamp item cannot be unpacked by the block
+    QVERIFY(m.drain()); // must end: the timestamp item cannot be unpacked by the block
     QCOMPARE(m.log(), QByteArray("MESSAGE:\r\nVARCHAR2:\t'before'\r\n''\r\n\r\n"
                                  "MESSAGE:\r\nNUMBER:\t'4'\r\nVARCHAR2:\t'next'\r\n\r\n"));
     QCOMPARE(boxes.count(), 0);
@@ -132,7 +138,7 @@ void TestReceiver::longestTextAndOneTooLong() {
     QVERIFY(m_sender->sendDebug(QString(2000, QLatin1Char('y')), "long"));
     QVERIFY(m_sender->sendDebug("after", "long"));
     MessageBoxRecorder boxes;
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     // The text that does not fit the 2000-byte buffer is reported, not cut or overrun.
     QCOMPARE(m.log(), longest.toUtf8() + "\r\nafter\r\n");
     QCOMPARE(boxes.count(), 1);
@@ -144,7 +150,7 @@ void TestReceiver::brokenPlainConventionIsReportedAndDrainEnds() {
     QVERIFY(m_sender->sendItems("broken", {"'no length first'::text"}) == 0);
     QVERIFY(m_sender->sendDebug("good", "broken"));
     MessageBoxRecorder boxes;
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QVERIFY(boxes.count() >= 1);
     QVERIFY(boxes.shown().first().text.startsWith(
         "ORACLE Error when processing OCI function OEXEC, OEXN\n"));
@@ -159,7 +165,7 @@ void TestReceiver::purgeEmptiesThePipe() {
     MessageBoxRecorder boxes;
     m.view.OnPurgePipe();
     QCOMPARE(m.log(), QByteArray());
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray());
     QCOMPARE(boxes.count(), 0);
 }
@@ -182,6 +188,7 @@ void TestReceiver::startDrainsAndArmsTimer() {
     m.view.OnStart();
     QCOMPARE(m.log(), QByteArray("waiting\r\nticked\r\nrestart\r\n"));
     QVERIFY(m.view.m_nTimerId != 0);
+    QTRY_VERIFY(!m.view.IsDraining()); // what comes later is no longer part of its burst
     QVERIFY(m_sender->sendDebug("later", "started"));
     QTest::qWait(100);
     QCOMPARE(m.log(), QByteArray("waiting\r\nticked\r\nrestart\r\n"));
@@ -192,12 +199,12 @@ void TestReceiver::modeAndPipeChangesTakeEffectAtNextDrain() {
     LogWindow m("pipe_a");
     QVERIFY(m_sender->sendDebug("a1", "pipe_a"));
     QVERIFY(m_sender->sendDebug("b1", "pipe_b"));
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray("a1\r\n"));
     QVERIFY(m_sender->sendDebug("a2", "pipe_a"));
     m.view.m_strPipeName = "pipe_b";
     m.view.m_bAutoUnpack = TRUE;
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     QCOMPARE(m.log(), QByteArray("a1\r\nMESSAGE:\r\nNUMBER:\t'2'\r\nVARCHAR2:\t'b1'\r\n\r\n"));
     QCOMPARE(waiting(*m_sender, "pipe_a"), 1); // a2 still waits in the old pipe
     m.view.m_strPipeName = "pipe_a";
@@ -209,7 +216,7 @@ void TestReceiver::pipeNameIsAlwaysOneLiteral() {
     {
         LogWindow m("o'brien");
         QVERIFY(m_sender->sendDebug("for o'brien", "o'brien"));
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(m.log(), QByteArray("for o'brien\r\n"));
     }
     QVERIFY(m_sender->exec("CREATE TABLE IF NOT EXISTS victim (x int)"));
@@ -218,7 +225,7 @@ void TestReceiver::pipeNameIsAlwaysOneLiteral() {
                                 QStringLiteral("\\'")}) {
         LogWindow m(name);
         QVERIFY(m_sender->sendDebug("odd", name));
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(m.log(), QByteArray("odd\r\n"));
         m.view.OnPurgePipe();
     }
@@ -240,7 +247,7 @@ void TestReceiver::tickDuringErrorBoxStartsNoSecondDrain() {
         logChangedInsideBox |= m.log() != before;
         return int(IDIGNORE);
     });
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     AfxSetMessageBoxResponder({});
     m.view.m_nTimerId = 0;
     QVERIFY(boxes >= 1);
@@ -260,12 +267,93 @@ void TestReceiver::errorBoxShowsWhatTheDrainReceivedBefore() {
         logWhileShown << m.log();
         return int(IDIGNORE);
     });
-    m.view.PollPipe();
+    QVERIFY(m.drain());
     AfxSetMessageBoxResponder({});
     QVERIFY(!logWhileShown.isEmpty());
     QCOMPARE(logWhileShown.first(), QByteArray("one\r\ntwo\r\n"));
     // The text of the broken message is still taken after the failed length.
     QCOMPARE(m.log(), QByteArray("one\r\ntwo\r\nno length\r\nthree\r\n"));
+}
+
+void TestReceiver::typedErrorBoxShowsWhatTheDrainReceivedBefore() {
+    LogWindow m("typed_shown_before", true);
+    QVERIFY(m_sender->sendDebug("one", "typed_shown_before"));
+    // A number whose text does not fit the item buffer: the typed block fails on it.
+    QVERIFY(m_sender->sendItems("typed_shown_before", {"power(10::numeric, 40000)"}) == 0);
+    QList<QByteArray> logWhileShown;
+    AfxSetMessageBoxResponder([&](const QString&, UINT) {
+        logWhileShown << m.log();
+        return int(IDIGNORE);
+    });
+    const bool ended = m.drain();
+    AfxSetMessageBoxResponder({});
+    QVERIFY(ended);
+    QCOMPARE(logWhileShown.size(), 1);
+    QCOMPARE(logWhileShown.first(),
+             QByteArray("MESSAGE:\r\nNUMBER:\t'3'\r\nVARCHAR2:\t'one'\r\n\r\nMESSAGE:\r\n"));
+}
+
+void TestReceiver::failedReceiveEndsTheDrain() {
+    // A failed receive sets no status. Taken for a message, it would send the drain round its
+    // loop, reporting every step, for as long as the failure lasts.
+    LogWindow m("failed_receive");
+    COciCursor session;
+    auto run = [&](const char* sql) {
+        session.Parse(sql);
+        return bool(session.Execute(FALSE));
+    };
+    QVERIFY(run("BEGIN"));
+    QVERIFY(!run("SELECT 1/0")); // every statement now fails until the transaction ends
+    int reports = 0;
+    AfxSetMessageBoxResponder([&](const QString&, UINT) {
+        if (++reports == 20)
+            throw std::runtime_error("the drain goes on"); // leaves the loop, once
+        return int(IDIGNORE);
+    });
+    try {
+        m.view.PollPipe();
+    } catch (const std::runtime_error&) {
+    }
+    AfxSetMessageBoxResponder({});
+    const bool draining = m.view.IsDraining();
+    QVERIFY(run("ROLLBACK"));
+    QCOMPARE(reports, 1);
+    QVERIFY(!draining); // not even waiting for a refill: looking again would fail again
+    QCOMPARE(m.log(), QByteArray());
+}
+
+void TestReceiver::burstFromABlockedSenderIsDrainedInOneDrain() {
+    // A pipe of five messages and twenty times that sent into it: the sender waits on the full
+    // pipe and sends again only some milliseconds after the drain has emptied it.
+    constexpr int kBurst = 100;
+    QVERIFY(m_sender->exec("SELECT dbms_pipe.create_pipe('burst', 5)"));
+    LogWindow m("burst");
+    QByteArray expected;
+    for (int i = 0; i < kBurst; ++i)
+        expected += QStringLiteral("burst message %1\r\n").arg(i).toUtf8();
+    std::atomic<int> sent = 0;
+    std::atomic<bool> stop = false, done = false;
+    std::thread sender([&] {
+        PipeSender own;
+        for (const QByteArray& line : expected.split('\n')) {
+            if (stop || line.isEmpty() ||
+                !own.sendDebug(QString::fromUtf8(line.chopped(1)), "burst"))
+                break;
+            ++sent;
+        }
+        done = true;
+    });
+    QTRY_VERIFY(sent >= 5);
+    const bool ended = m.drain(); // no timer runs: one drain has to take the whole burst
+    stop = true;
+    while (!done) { // a sender still waiting gets through, and stops
+        m_sender->exec("SELECT dbms_pipe.purge('burst')");
+        QTest::qWait(5);
+    }
+    sender.join();
+    m_sender->exec("SELECT dbms_pipe.remove_pipe('burst')");
+    QVERIFY(ended);
+    QCOMPARE(m.log(), expected);
 }
 
 QTEST_MAIN(TestReceiver)

@@ -79,7 +79,7 @@ class TestReliabilityFaults : public QObject {
     void checkLaterDrainsAndSave(LogWindow& m, const QByteArray& before) {
         for (int i = 0; i < 3; ++i) {
             MessageBoxRecorder later;
-            m.view.PollPipe();
+            QVERIFY(m.drain());
             QCOMPARE(later.count(), 1);
             QVERIFY(allAreErrorReports(later));
         }
@@ -129,7 +129,7 @@ private slots:
                 stopped = m_server->stop(mode);
             return int(IDIGNORE);
         });
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         AfxSetMessageBoxResponder({});
         QVERIFY2(stopped, qPrintable(m_server->log()));
         QVERIFY2(texts.size() >= 2 && texts.size() <= 3, qPrintable(texts.join("\n--\n")));
@@ -144,7 +144,7 @@ private slots:
         QVERIFY2(logon(), "log-on to the private server");
         LogWindow m("stopped_typed", true);
         QVERIFY(send(*m_server, "stopped_typed", {"first"}));
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         const QByteArray before = m.log();
         QCOMPARE(before, QByteArray("MESSAGE:\r\nNUMBER:\t'5'\r\nVARCHAR2:\t'first'\r\n\r\n"));
         QVERIFY(m_server->stop("fast"));
@@ -166,7 +166,7 @@ private slots:
                 killed = m_server->admin(terminateTheProgramsSession);
             return int(IDIGNORE);
         });
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         AfxSetMessageBoxResponder({});
         QVERIFY(killed);
         QVERIFY2(boxes >= 2 && boxes <= 4, qPrintable(QString::number(boxes)));
@@ -248,7 +248,7 @@ private slots:
                 thaw.frozen = ::kill(pid, SIGSTOP) == 0;
             return int(IDIGNORE);
         });
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         AfxSetMessageBoxResponder({});
         QVERIFY(thaw.frozen);
         // The broken message, the statement that found the server frozen, and at most the
@@ -282,7 +282,7 @@ private slots:
         LogWindow m("after_slow");
         MessageBoxRecorder boxes;
         QVERIFY(send(*m_server, "after_slow", {"still here"}));
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(boxes.count(), 0);
         QCOMPARE(m.log(), QByteArray("still here\r\n"));
     }
@@ -303,7 +303,7 @@ private slots:
         m.view.m_nTimerId = 0;
         QVERIFY(allAreErrorReports(boxes));
         boxes.clear();
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(boxes.count(), 1);
         QCOMPARE(m.log(), QByteArray("ticked\r\n"));
     }
@@ -312,7 +312,7 @@ private slots:
         QVERIFY2(logon(), "log-on to the private server");
         LogWindow m("restarted");
         QVERIFY(send(*m_server, "restarted", {"before restart"}));
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(m.log(), QByteArray("before restart\r\n"));
         QVERIFY(m_server->stop("fast"));
         QVERIFY(m_server->start());
@@ -320,8 +320,8 @@ private slots:
         {
             // The old session is gone: reported once per drain, not taken up again silently.
             MessageBoxRecorder boxes;
-            m.view.PollPipe();
-            m.view.PollPipe();
+            QVERIFY(m.drain());
+            QVERIFY(m.drain());
             QCOMPARE(boxes.count(), 2);
             QVERIFY(allAreErrorReports(boxes));
             QVERIFY2(boxes.lastText().contains("ORA-0311"), qPrintable(boxes.lastText()));
@@ -329,7 +329,7 @@ private slots:
         // A new log-on carries on where the log stands.
         MessageBoxRecorder boxes;
         QVERIFY(logon());
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QCOMPARE(boxes.count(), 0);
         QCOMPARE(m.log(), QByteArray("before restart\r\nafter restart\r\n"));
         QTemporaryDir dir;
@@ -386,7 +386,7 @@ private slots:
         boxes.answer(IDABORT);
         printf("drain\n");
         fflush(stdout);
-        m.view.PollPipe();
+        QVERIFY(m.drain());
         QFAIL("Abort in the error box did not end the process");
     }
 };
