@@ -237,6 +237,11 @@ QImage drawTideIcon(int size, bool document) {
 }
 } // namespace
 
+namespace {
+constexpr int kIconSizes[] = {TIDEMARK_ICON_SIZES};
+} // namespace
+const std::span<const int> kMainIconSizes(kIconSizes);
+
 QImage DrawMainIconImage(int size) {
     return drawTideIcon(size, false);
 }

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <span>
 
 // The toolbar's 11 button images side by side, 16 by 16 pixels each (176 by 16), on a
 // transparent background so the button face shows through.
@@ -15,7 +16,7 @@ QIcon DrawMainIcon();
 QIcon DrawDocumentIcon();
 
 // The sizes in which the main icon is drawn, smallest first; the installed theme icons are
-// these same pictures.
-inline constexpr int kMainIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// these same pictures. The build sets them (TIDEMARK_ICON_SIZES in the top CMakeLists.txt).
+extern const std::span<const int> kMainIconSizes;
 // The main icon at size by size pixels; an image, so that it can be drawn without a display.
 QImage DrawMainIconImage(int size);
