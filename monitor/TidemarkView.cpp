@@ -1,3 +1,8 @@
+// The log view. Parts, in order: the settings' names and the text helpers of the receiver
+// (item prefixes, a message's text); construction and the window's style; AppendMessage and the
+// gathered text of a drain (FlushPending, where the journal is written too); the timer and Start;
+// the drain's pieces and their states (DrainPiece, StateAfterPiece, SetDrainState); receiving a
+// message, plain mode, typed mode; Purge Pipe; the Options command; command routing.
 #include "TidemarkView.h"
 
 #include "Logon.h"
@@ -36,15 +41,15 @@ QByteArray quoted(const QString& name) {
 
 QString prefixFor(int type) {
     switch (type) {
-    case 6:
+    case kItemNumber:
         return QStringLiteral("NUMBER:\t");
-    case 9:
+    case kItemVarchar2:
         return QStringLiteral("VARCHAR2:\t");
-    case 11:
+    case kItemRowid:
         return QStringLiteral("ROWID:\t");
-    case 12:
+    case kItemDate:
         return QStringLiteral("DATE:\t");
-    case 23:
+    case kItemRaw:
         return QStringLiteral("RAW:\t");
     default:
         return QString();
@@ -52,7 +57,8 @@ QString prefixFor(int type) {
 }
 
 bool isUnpackedType(int type) {
-    return type == 6 || type == 9 || type == 11 || type == 12 || type == 23;
+    return type == kItemNumber || type == kItemVarchar2 || type == kItemRowid ||
+           type == kItemDate || type == kItemRaw;
 }
 
 // A message's text as it came, a byte-order mark at its start included.
@@ -321,13 +327,13 @@ void CTidemarkView::ReceiveTyped() {
         AppendMessage(QStringLiteral("MESSAGE:"));
         for (;;) {
             // A failed execution leaves these as they are: it then ends the message.
-            type = 0;
+            type = kItemNone;
             value[0] = '\0';
             cursor.Parse(kTypedItemBlock);
             cursor.Bind(":v_typ", &type, sizeof type, kInteger, &indicator);
             cursor.Bind(":v_res", value.data(), int(value.size()), kString, &indicator);
             cursor.Execute(TRUE);
-            if (type == 0)
+            if (type == kItemNone)
                 break;
             AppendMessage(prefixFor(type) + QLatin1Char('\'') + textOf(value) + QLatin1Char('\''));
             // The block cannot take an item of another type off the message, so asking again

@@ -9,6 +9,10 @@
 // Usage: bench_drain [--rtt=0,1,5,20] [--cases=drain,ceiling,traced]; the environment variables
 // BENCH_RTT and BENCH_CASES say the same. Every case is bounded in time; a traced program that
 // does not finish within its bound is cancelled and its time extrapolated from what it sent.
+//
+// Parts: connections and the Sender that keeps the pipe full; running the event loop while
+// timing its longest gap (runLoop); the drain rate; the ceiling; the traced program; main, which
+// starts the delay proxy for each RTT and prints one table.
 #include "BenchSupport.h"
 #include "DelayProxy.h"
 #include "TestSupport.h"

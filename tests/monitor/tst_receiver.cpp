@@ -1,5 +1,10 @@
 // The pipe receiver against a real server: messages sent by a second session reach the log
 // whole, in order, in plain and typed form, and failures end a drain instead of looping.
+//
+// Parts: messages reaching the log (order, plain and typed bytes, item kinds, lengths); the
+// drain's ends (broken messages, purge, Start and the timer, settings changes, the pipe name as
+// one literal); error boxes during a drain (no second drain, the gathered text shown first, a
+// failed receive); a burst from a blocked sender drained in one drain.
 #include "LogWindow.h"
 #include "TestSupport.h"
 #include "TidemarkDoc.h"

@@ -1,4 +1,9 @@
 // The read-ahead block, its reply, and the receiver's statements answered from it.
+//
+// Parts: the block's text and its bounds; Reader and the reply's grammar (ParseReply: a batch of
+// messages, each with its plain and typed outcomes); writing an outcome into the program's
+// binds as the client library would; recognising the receiver's fixed statements (Recognise,
+// ReceiverBinds); the answers to them (AnswerStatus, AnswerUnpack, AnswerTyped).
 #include "OciReadAhead.h"
 
 #include "Oci.h"

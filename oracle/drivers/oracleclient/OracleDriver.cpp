@@ -3,6 +3,12 @@
 // handle per cursor, prepared when the statement is executed and released right after, so that
 // the server sees each statement, and reports its errors, at execution as the deferred parse of
 // the old call set did.
+//
+// Parts: small helpers of the client's calls; Connection (the log-on's handles, the call
+// time-out, the messages read ahead per pipe and the block that reads them, HoldId/RunBlock);
+// PreparedStatement; how a statement text is handed to the server (ForServer); OracleCursor
+// (the receiver's statements answered from what was read ahead, everything else executed);
+// OracleSession and ConnectOracle.
 #include "Oci.h"
 #include "OciApi.h"
 #include "OciReadAhead.h"
