@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTest>
 
 namespace {
 // The folder the profile points at now, so that a nested profile can give it back.
@@ -202,4 +203,10 @@ QString PipeSender::scalar(const QString& sql) {
         v = QString::fromUtf8(PQgetvalue(r, 0, 0));
     PQclear(r);
     return v;
+}
+
+void AddReceivingModeRows() {
+    QTest::addColumn<bool>("typed");
+    QTest::newRow("plain") << false;
+    QTest::newRow("typed") << true;
 }

@@ -38,6 +38,9 @@ QString PdfText(const QString& path);
 // The text as an SQL string literal.
 QString SqlLiteral(QString text);
 
+// The rows "plain" and "typed" of a bool column "typed": one test run in both receiving modes.
+void AddReceivingModeRows();
+
 // Answers every AfxMessageBox while it lives and records what was shown. Answers are taken
 // from the queue in turn; when it is empty, an Abort/Retry/Ignore box gets IDIGNORE and any
 // other box its first button's result (IDOK, IDYES, ...).

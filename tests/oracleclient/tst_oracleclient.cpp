@@ -719,11 +719,7 @@ private slots:
 
     // The corpus read with read-ahead and without gives every statement the same result:
     // values, indicators, statuses, return codes and error texts, in both receiving modes.
-    void readAheadGivesTheSameResults_data() {
-        QTest::addColumn<bool>("typed");
-        QTest::newRow("plain") << false;
-        QTest::newRow("typed") << true;
-    }
+    void readAheadGivesTheSameResults_data() { AddReceivingModeRows(); }
     void readAheadGivesTheSameResults() {
         QFETCH(bool, typed);
         static Lda_Def lda{};

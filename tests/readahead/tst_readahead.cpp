@@ -67,11 +67,7 @@ private slots:
         qunsetenv("TIDEMARK_READ_AHEAD");
     }
 
-    void corpusIsTheSameReadAheadOrNot_data() {
-        QTest::addColumn<bool>("typed");
-        QTest::newRow("plain") << false;
-        QTest::newRow("typed") << true;
-    }
+    void corpusIsTheSameReadAheadOrNot_data() { AddReceivingModeRows(); }
     void corpusIsTheSameReadAheadOrNot() {
         QFETCH(bool, typed);
         // Text that is not UTF-8 comes from a database without an encoding: pipes are the server's.

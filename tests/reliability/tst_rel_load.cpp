@@ -80,11 +80,7 @@ private slots:
         QCOMPARE(boxes.count(), 0);
     }
 
-    void manySendersNothingLostNothingTwiceInOrder_data() {
-        QTest::addColumn<bool>("typed");
-        QTest::newRow("plain") << false;
-        QTest::newRow("typed") << true;
-    }
+    void manySendersNothingLostNothingTwiceInOrder_data() { AddReceivingModeRows(); }
 
     void manySendersNothingLostNothingTwiceInOrder() {
         QFETCH(bool, typed);
