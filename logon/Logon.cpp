@@ -47,6 +47,10 @@ BOOL COciCursor::Execute(BOOL reportErrors) {
     return 0;
 }
 
+int COciCursor::HeldMessages(const char* pipe) const {
+    return oheld(m_pCda.get(), pipe, -1);
+}
+
 void COciCursor::ReportError() {
     if (m_beforeReport)
         m_beforeReport();

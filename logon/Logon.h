@@ -30,6 +30,9 @@ public:
     void Bind(const char* name, void* buffer, int length, int type, short* indicator);
     BOOL Execute(BOOL reportErrors);
     void ReportError();
+    // Messages of pipe this log-on took from the server ahead of the receives that will be
+    // answered with them (oheld): a receiver must not stop while this is above 0.
+    int HeldMessages(const char* pipe) const;
 
 private:
     // The cursor data area: allocated and zeroed by the constructor, freed by the destructor.

@@ -227,6 +227,14 @@ int oclose(Cda_Def* cursor) {
     return succeed(cursor, OCI_FC_OCLOSE);
 }
 
+int oheld(Cda_Def* cursor, const char* pipe, int pipel) {
+    CursorState* state = cursorOf(cursor);
+    if (!state || !pipe)
+        return 0;
+    const std::size_t held = state->cursor->HeldMessages(argText(pipe, pipel));
+    return static_cast<int>(std::min<std::size_t>(held, 0x7fffffff));
+}
+
 int oerhms(Lda_Def* lda, int rcode, char* buf, int bufsiz) {
     if (!buf || bufsiz <= 0)
         return 0;

@@ -65,6 +65,9 @@ public:
     // are in the bound buffers; on failure no bound buffer or indicator is written.
     virtual bool Execute(const std::vector<Bind>& binds, Error& error) = 0;
     virtual bool Close(Error& error) = 0;
+    // Messages of this pipe the cursor's session took ahead and has not yet answered a receive
+    // with (oheld). Never a round trip.
+    virtual std::size_t HeldMessages(const std::string& /*pipe*/) const { return 0; }
 };
 
 class Session {

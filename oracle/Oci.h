@@ -72,3 +72,10 @@ int obndrv(Cda_Def* cursor, const char* sqlvar, int sqlvl, void* progv, int prog
 int oexec(Cda_Def* cursor);
 int oclose(Cda_Def* cursor);
 int oerhms(Lda_Def* lda, int rcode, char* buf, int bufsiz);
+
+// Not one of the seven: how many messages of pipe (as the receive block's literal names it,
+// apostrophes single) the log-on of this open cursor has taken from the server ahead of the
+// receives that will be answered with them (read-ahead). Asks no server; 0 with no read-ahead,
+// and for an area that is not an open cursor. A receiver that stops while this is above 0 would
+// leave messages that are neither in the pipe nor shown.
+int oheld(Cda_Def* cursor, const char* pipe, int pipel);
