@@ -60,6 +60,9 @@ public:
     }
 
     bool Close(Error&) override { return true; }
+    std::size_t HeldMessages(const std::string& pipe) const override {
+        return m_readAhead->Held(pipe);
+    }
 
 private:
     static std::string firstValue(const PGresult* r, int column, bool& isNull) {

@@ -40,6 +40,12 @@ public:
                                const std::vector<Bind>& binds, Error& error);
     std::optional<bool> TypedItem(const std::vector<Bind>& binds, Error& error);
 
+    // How many messages of the pipe are held, not counting the one being unpacked.
+    std::size_t Held(const std::string& pipe) const {
+        const auto found = m_held.find(pipe);
+        return found == m_held.end() ? 0 : found->second.size();
+    }
+
     // The pipe was purged on the server: what was read ahead of it goes too.
     void Purged(const std::string& pipe) { m_held.erase(pipe); }
 
