@@ -161,8 +161,7 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
         if (type != kOrafceNone)
             messages.back().items.push_back({type, isNull, PQgetvalue(r.get(), row, 2)});
     }
-    fetched(pipe, asked,
-            !failure && (int(messages.size()) >= asked || size >= kReadAheadBytes));
+    fetched(pipe, asked, !failure && (int(messages.size()) >= asked || size >= kReadAheadBytes));
     if (!messages.empty() && !ended) {
         messages.back().rest = Rest::OnServer;
         messages.back().cutBy = std::move(failure);

@@ -92,8 +92,8 @@ private:
 
     std::shared_ptr<PgConnection> m_connection;
     std::map<std::string, std::deque<Message>> m_held; // by pipe name, in the pipe's order
-    std::optional<Message> m_current; // none: the server's buffer is the current one
-    std::size_t m_next = 0;           // the current message's next item
+    std::optional<Message> m_current;   // none: the server's buffer is the current one
+    std::size_t m_next = 0;             // the current message's next item
     std::map<std::string, int> m_batch; // by pipe, once a fetch of it came back full
     enum class Function { Unknown, Ready, Unavailable } m_function = Function::Unknown;
 };
