@@ -5,14 +5,17 @@
 
 // The item types that dbms_pipe.next_item_type reports, in Oracle's codes; 0 is "no further item".
 // The typed item block below tests them by these numbers, and the drivers map their server's own
-// codes onto them.
+// codes onto them. A timestamp and a row have no counterpart in Oracle's pipes: the PostgreSQL
+// driver reports them with orafce's own codes, which Oracle never gives, and their text.
 enum ItemType : int {
     kItemNone = 0,
     kItemNumber = 6,
     kItemVarchar2 = 9,
     kItemRowid = 11,
     kItemDate = 12,
+    kItemTimestamp = 13,
     kItemRaw = 23,
+    kItemRecord = 24,
 };
 
 // Asks for the type of the next item of the received message (:v_typ) and hands back the item

@@ -9,11 +9,13 @@
 #include "Driver.h"
 #include "Logon.h"
 #include "MessageBox.h"
+#include "PgConnection.h"
 #include "PlsqlTexts.h"
 #include "TestSupport.h"
 
 #include <QApplication>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <cstdint>
@@ -254,12 +256,10 @@ private slots:
         item = typedItem(cursor);
         QCOMPARE(item.type, 23);
         QCOMPARE(item.value, QByteArray("UNKNOWN"));
-        // A type the block does not unpack: its code, and :v_res keeps what it held.
+        item = typedItem(cursor);
+        QCOMPARE(item.type, int(kItemTimestamp)); // taken off, so the message ends after it
         item = typedItem(cursor, "kept");
-        QCOMPARE(item.type, 13);
-        QCOMPARE(item.value, QByteArray("kept"));
-        item = typedItem(cursor, "kept");
-        QCOMPARE(item.type, 13); // still there: nothing was unpacked
+        QCOMPARE(item.type, 0);
         QCOMPARE(receive(cursor, "tidemark"), 1);
         QCOMPARE(boxes.count(), 0);
     }
@@ -403,6 +403,178 @@ private slots:
         cursor.Parse("begin dbms_pipe.purge('purged'); end;");
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(receive(cursor, "purged"), 1);
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    // The message orafce's own regression test sends, every item type it has, then a text: each
+    // item in order with its text, timestamps and rows under codes of their own, one statement
+    // a step or read ahead.
+    void everyItemTypeInOrder_data() {
+        QTest::addColumn<bool>("readAhead");
+        QTest::newRow("read ahead") << true;
+        QTest::newRow("one statement a step") << false;
+    }
+    void everyItemTypeInOrder() {
+        QFETCH(bool, readAhead);
+        if (!readAhead)
+            qputenv("TIDEMARK_READ_AHEAD", "off");
+        const auto restore = qScopeGuard([] { qunsetenv("TIDEMARK_READ_AHEAD"); });
+        QVERIFY(m_sender.exec("SET TimeZone = 'UTC'; DROP TYPE IF EXISTS tm_person; "
+                              "CREATE TYPE tm_person AS (id integer, name text)"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        cursor.Parse("SET TimeZone = 'UTC'");
+        QVERIFY(cursor.Execute(TRUE));
+        QCOMPARE(m_sender.sendItems("every_type",
+                                    {"'Message From Session A'::text", "'2013-01-01'::date",
+                                     "'2013-01-01 09:00:00'::timestamp",
+                                     "'2013-01-01 09:00:00-08'::timestamptz", "12345.6789::numeric",
+                                     "12345::integer", "99999999999::bigint", "decode('81', 'hex')",
+                                     "ROW(2, 'rob')::tm_person", "'last'::text"}),
+                 0);
+        const QList<Item> expected = {{kItemVarchar2, "Message From Session A"},
+                                      {kItemDate, "2013-01-01"},
+                                      {kItemTimestamp, "2013-01-01 09:00:00+00"},
+                                      {kItemTimestamp, "2013-01-01 17:00:00+00"},
+                                      {kItemNumber, "12345.6789"},
+                                      {kItemNumber, "12345"},
+                                      {kItemNumber, "99999999999"},
+                                      {kItemRaw, "UNKNOWN"},
+                                      {kItemRecord, "(2,rob)"},
+                                      {kItemVarchar2, "last"},
+                                      {kItemNone, ""}};
+        QCOMPARE(receive(cursor, "every_type"), 0);
+        for (const Item& want : expected) {
+            const Item got = typedItem(cursor);
+            QCOMPARE(got.type, want.type);
+            QCOMPARE(got.value, want.value);
+        }
+        QCOMPARE(receive(cursor, "every_type"), 1);
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    // The first fetch of a pipe asks for 16 messages, each that came back full for twice as many
+    // as the last, and one that came back short starts again at 16; the messages held are
+    // counted exactly.
+    void readAheadGrowsFromSixteenAndStartsAgain() {
+        COciCursor cursor;
+        MessageBoxRecorder boxes;
+        auto waiting = [&] {
+            return m_sender
+                .scalar("SELECT coalesce(sum(items), 0) FROM dbms_pipe.db_pipes "
+                        "WHERE name = 'growing'")
+                .toInt();
+        };
+        auto send = [&](int count) {
+            for (int i = 0; i < count; ++i)
+                if (m_sender.sendItems("growing", {QStringLiteral("'g%1'::text").arg(i)}) != 0)
+                    return false;
+            return true;
+        };
+        struct Step {
+            int sent;    // before the receive that fetches
+            int waiting; // in the pipe after it
+            int held;    // by the driver after it
+        };
+        // 16 full, 32 full, 64 short (one came), 16 again.
+        for (const Step& step :
+             {Step{16, 0, 15}, Step{33, 1, 31}, Step{0, 0, 0}, Step{17, 1, 15}}) {
+            QVERIFY(send(step.sent));
+            QCOMPARE(receive(cursor, "growing"), 0);
+            QCOMPARE(waiting(), step.waiting);
+            QCOMPARE(cursor.HeldMessages("growing"), step.held);
+            for (int held = step.held; held > 0; --held) {
+                QCOMPARE(receive(cursor, "growing"), 0);
+                QCOMPARE(cursor.HeldMessages("growing"), held - 1);
+            }
+        }
+        cursor.Parse("begin dbms_pipe.purge('growing'); end;");
+        QVERIFY(cursor.Execute(TRUE));
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    // A row whose type is gone cannot be unpacked: read ahead, its message is cut there and the
+    // server's buffer keeps the rest. The failure is reported at the step it struck and the rest
+    // comes from the server; once a fetch on another pipe has replaced that buffer, every
+    // remaining step of the cut message fails, and never gives another message's items.
+    void cutMessage_data() {
+        QTest::addColumn<bool>("otherPipeBetween");
+        QTest::newRow("rest from the server") << false;
+        QTest::newRow("rest lost to another pipe") << true;
+    }
+    void cutMessage() {
+        QFETCH(bool, otherPipeBetween);
+        // Each cut message is followed in its buffer by the item that must not leak.
+        auto sendCut = [&](const QString& pipe, const QString& first, const QString& rest) {
+            return m_sender.exec("DROP TYPE IF EXISTS tm_gone; CREATE TYPE tm_gone AS (a int)") &&
+                   m_sender.sendItems(pipe, {first, "ROW(1)::tm_gone", rest}) == 0 &&
+                   m_sender.exec("DROP TYPE tm_gone");
+        };
+        QCOMPARE(m_sender.sendItems("cut_a", {"'a0'::text"}), 0);
+        QVERIFY(sendCut("cut_a", "'a1'::text", "'a-rest'::text"));
+        QVERIFY(!otherPipeBetween || sendCut("cut_b", "'b1'::text", "'b-rest'::text"));
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        QCOMPARE(receive(cursor, "cut_a"), 0); // a0, and the cut message held
+        QCOMPARE(typedItem(cursor).value, QByteArray("a0"));
+        QCOMPARE(typedItem(cursor).type, 0);
+        if (otherPipeBetween) {
+            QCOMPARE(receive(cursor, "cut_b"), 0);
+            QCOMPARE(typedItem(cursor).value, QByteArray("b1")); // b-rest stays on the server
+        }
+        QCOMPARE(receive(cursor, "cut_a"), 0);
+        QCOMPARE(typedItem(cursor).value, QByteArray("a1"));
+        QCOMPARE(boxes.count(), 0);
+        Item item = typedItem(cursor);
+        QCOMPARE(item.type, -1); // failed: nothing written
+        QCOMPARE(boxes.count(), 1);
+        if (!otherPipeBetween) {
+            QVERIFY2(boxes.lastText().contains("does not exist") &&
+                         boxes.lastText().contains("SQLSTATE 42704"),
+                     qPrintable(boxes.lastText()));
+            QCOMPARE(typedItem(cursor).value, QByteArray("a-rest"));
+            QCOMPARE(typedItem(cursor).type, 0);
+            QCOMPARE(boxes.count(), 1);
+        } else {
+            QVERIFY2(boxes.lastText().contains("ORA-03106: the rest of this message cannot be "
+                                               "unpacked") &&
+                         boxes.lastText().contains("SQLSTATE 42704"),
+                     qPrintable(boxes.lastText()));
+            // Every further step fails too, plain or typed, and nothing of cut_b comes through.
+            QCOMPARE(typedItem(cursor).type, -1);
+            char text[100] = "untouched";
+            short ind = 0;
+            cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+            cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+            QCOMPARE(cursor.Execute(TRUE), FALSE);
+            QCOMPARE(QByteArray(text), QByteArray("untouched"));
+            QCOMPARE(boxes.count(), 3);
+            QVERIFY2(boxes.lastText().contains("cannot be unpacked"), qPrintable(boxes.lastText()));
+        }
+        QCOMPARE(receive(cursor, "cut_a"), 1);
+        QCOMPARE(receive(cursor, "cut_b"), 1);
+    }
+
+    // The server cancels a slow statement of the session well before the driver's deadline
+    // would give the connection up: the session's own setting, as the server reports it.
+    void serverCancelsBeforeTheDeadline() {
+        MessageBoxRecorder boxes;
+        COciCursor cursor;
+        cursor.Parse("SELECT dbms_pipe.pack_message(extract(epoch FROM "
+                     "current_setting('statement_timeout')::interval)::text), "
+                     "dbms_pipe.send_message('statement_timeout')");
+        QVERIFY(cursor.Execute(TRUE));
+        QCOMPARE(receive(cursor, "statement_timeout"), 0);
+        char text[100] = "";
+        short ind = 0;
+        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
+        QVERIFY(cursor.Execute(TRUE));
+        const double seconds = QByteArray(text).toDouble();
+        QCOMPARE(seconds, double(ocidrv::pg::kServerStatementTimeout.count()));
+        QVERIFY2(seconds > 0 && seconds + double(ocidrv::pg::kCancelMargin.count()) <=
+                                    double(ocidrv::pg::kAnswerDeadline.count()),
+                 text);
         QCOMPARE(boxes.count(), 0);
     }
 

@@ -140,12 +140,16 @@ Result PgConnection::Answer(int sent, Error& error) {
         if (ready > 0 && !PQconsumeInput(c) && PQstatus(c) != CONNECTION_OK)
             return last;
     }
+    closeLost(error, "the database server did not answer within " +
+                         std::to_string(kAnswerDeadline.count()) +
+                         " seconds, so the connection was closed");
+    return nullptr;
+}
+
+void PgConnection::closeLost(Error& error, const std::string& why) {
     m_conn.reset();
     m_lost = true;
-    error = OwnError(OCI_RC_LOST_CONNECTION, ": the database server did not answer within " +
-                                                 std::to_string(kAnswerDeadline.count()) +
-                                                 " seconds, so the connection was closed");
-    return nullptr;
+    error = OwnError(OCI_RC_LOST_CONNECTION, ": " + why);
 }
 
 bool PgConnection::Usable(Error& error) {

@@ -16,9 +16,15 @@
 namespace ocidrv::pg {
 
 // How long a statement may go without an answer before the server is taken for lost, and
-// the shorter time after which the server cancels a statement of ours that still runs.
+// the shorter time after which the server cancels a statement of ours that still runs. A
+// statement that is merely slow must be cancelled, and its cancel reach us, well before the
+// deadline gives the connection up: were the two close, a slow statement would cost the
+// connection whenever the deadline won the race.
 inline constexpr std::chrono::seconds kAnswerDeadline{20};
 inline constexpr std::chrono::seconds kServerStatementTimeout{15};
+inline constexpr std::chrono::seconds kCancelMargin{5};
+static_assert(kServerStatementTimeout + kCancelMargin <= kAnswerDeadline,
+              "the server's statement time-out must end a slow statement before the deadline");
 
 struct ResultDeleter {
     void operator()(PGresult* r) const { PQclear(r); }
@@ -52,6 +58,8 @@ public:
 
 private:
     Result Answer(int sent, Error& error);
+    // Closes the connection for good and reports why: every later call fails at once.
+    void closeLost(Error& error, const std::string& why);
     bool Usable(Error& error);
     void EndCopy(ExecStatusType status);
     bool Succeeded(PGresult* r, Error& error, bool adapted);

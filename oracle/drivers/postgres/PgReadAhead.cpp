@@ -6,7 +6,11 @@
 #include "PgSql.h"
 #include "PgValues.h"
 
+#include "Oci.h"
+
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace ocidrv::pg {
 
@@ -46,54 +50,99 @@ std::optional<bool> PgReadAhead::Receive(const Statement& statement, const std::
 
 std::optional<bool> PgReadAhead::Unpack(bool number, std::string_view placeholder,
                                         const std::vector<Bind>& binds, Error& error) {
-    const std::optional<const Item*> item = nextItem();
-    if (!item)
+    const Item* item = nullptr;
+    switch (nextItem(item, error)) {
+    case Next::OnServer:
         return std::nullopt;
-    if (!*item) // an empty buffer gives NULL
+    case Next::Failed:
+        return false;
+    case Next::End: // an empty buffer gives NULL
         return WriteOut(binds, {{placeholder, true, {}}}, error);
-    const Item& next = **item;
-    if (next.type != (number ? kOrafceNumber : kOrafceText)) {
+    case Next::Item:
+        break;
+    }
+    if (item->type != (number ? kOrafceNumber : kOrafceText)) {
         // orafce's refusal, word for word; the item stays where it is.
         error = ServerError("42804", "datatype mismatch",
-                            "unpack unexpected type: " + std::to_string(next.type), {}, true);
+                            "unpack unexpected type: " + std::to_string(item->type), {}, true);
         return false;
     }
     ++m_next;
-    return WriteOut(binds, {{placeholder, next.isNull, next.value}}, error);
+    return WriteOut(binds, {{placeholder, item->isNull, item->value}}, error);
 }
 
 std::optional<bool> PgReadAhead::TypedItem(const std::vector<Bind>& binds, Error& error) {
-    const std::optional<const Item*> item = nextItem();
-    if (!item)
+    const Item* item = nullptr;
+    switch (nextItem(item, error)) {
+    case Next::OnServer:
         return std::nullopt;
-    if (!*item)
+    case Next::Failed:
+        return false;
+    case Next::End:
         return WriteOut(binds, TypedItemValues(kOrafceNone, true, {}), error);
-    const Item& next = **item;
-    if (TypedBlockUnpacks(next.type))
+    case Next::Item:
+        break;
+    }
+    if (TypedBlockUnpacks(item->type))
         ++m_next;
-    return WriteOut(binds, TypedItemValues(next.type, next.isNull, next.value), error);
+    return WriteOut(binds, TypedItemValues(item->type, item->isNull, item->value), error);
 }
+
+namespace {
+
+// The failure the read-ahead function caught, "SQLSTATE:text", as the server would report it.
+Error cutError(const std::string& caught) {
+    const std::size_t colon = caught.find(':');
+    if (colon == std::string::npos)
+        return ServerError({}, caught, {}, {}, true);
+    return ServerError(caught.substr(0, colon), caught.substr(colon + 1), {}, {}, true);
+}
+
+// Added to the report of a fetch that failed once it may have taken messages off the pipe.
+void addNotShown(Error& error, int asked, const std::string& pipe) {
+    if (!error.message.empty() && error.message.back() != '.')
+        error.message += '.';
+    error.message += " up to " + std::to_string(asked) + " messages taken from pipe " + pipe +
+                     " could not be shown";
+}
+
+bool functionMissing(const Error& error) {
+    constexpr std::string_view kUndefinedFunction = "SQLSTATE 42883";
+    return std::string_view(error.message).ends_with(kUndefinedFunction);
+}
+
+} // namespace
 
 PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
     if (!ensureFunction(error))
         return m_connection->Lost() ? Fetched::Failed : Fetched::NotHere;
-    const std::string most = std::to_string(kReadAheadMessages);
+    const int asked = batchFor(pipe);
+    const std::string most = std::to_string(asked);
     const std::string bytes = std::to_string(kReadAheadBytes);
+    // Once the call has gone out, a failure cannot tell whether the function ran.
+    const bool mayTake = !m_connection->Lost();
     Result r =
         m_connection->RunPrepared(kReadAhead, {pipe.c_str(), most.c_str(), bytes.c_str()}, error);
     if (!r) {
-        if (m_connection->Lost())
-            return Fetched::Failed;
-        // Dropped by a DISCARD, say: made again for the next receive; this one goes the old way.
-        m_function = Function::Unknown;
-        return Fetched::NotHere;
+        fetched(pipe, asked, false);
+        if (!m_connection->Lost() && functionMissing(error)) {
+            // Dropped by a DISCARD, say: made again for the next receive; this one goes the old
+            // way.
+            m_function = Function::Unknown;
+            return Fetched::NotHere;
+        }
+        serverBufferReplaced();
+        if (mayTake)
+            addNotShown(error, asked, pipe);
+        return Fetched::Failed;
     }
     serverBufferReplaced();
 
     std::deque<Message> messages;
     int last = 0;
     bool ended = true; // the last message's items are all there
-    bool failed = false;
+    std::optional<Error> failure;
+    long long size = 0; // as the function counts it
     for (int row = 0; row < PQntuples(r.get()); ++row) {
         const int number = std::atoi(PQgetvalue(r.get(), row, 0));
         const int type = std::atoi(PQgetvalue(r.get(), row, 1));
@@ -103,20 +152,36 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
             ended = false;
         }
         if (type == -1) {
-            failed = true;
+            failure = cutError(PQgetvalue(r.get(), row, 2));
             break;
         }
+        const bool isNull = PQgetisnull(r.get(), row, 2) != 0;
+        size += 16 + (isNull ? 0 : PQgetlength(r.get(), row, 2));
         ended = type == kOrafceNone || !TypedBlockUnpacks(type);
         if (type != kOrafceNone)
-            messages.back().items.push_back(
-                {type, PQgetisnull(r.get(), row, 2) != 0, PQgetvalue(r.get(), row, 2)});
+            messages.back().items.push_back({type, isNull, PQgetvalue(r.get(), row, 2)});
     }
-    if (!messages.empty() && !ended)
-        messages.back().restOnServer = true;
+    fetched(pipe, asked, !failure && (int(messages.size()) >= asked || size >= kReadAheadBytes));
+    if (!messages.empty() && !ended) {
+        messages.back().rest = Rest::OnServer;
+        messages.back().cutBy = std::move(failure);
+    }
     if (messages.empty())
-        return failed ? Fetched::NotHere : Fetched::Nothing;
+        return failure ? Fetched::NotHere : Fetched::Nothing;
     m_held[pipe] = std::move(messages);
     return Fetched::Messages;
+}
+
+int PgReadAhead::batchFor(const std::string& pipe) const {
+    const auto found = m_batch.find(pipe);
+    return found == m_batch.end() ? kFirstReadAhead : found->second;
+}
+
+void PgReadAhead::fetched(const std::string& pipe, int asked, bool full) {
+    if (full)
+        m_batch[pipe] = std::min(asked * 2, kReadAheadMessages);
+    else
+        m_batch.erase(pipe);
 }
 
 bool PgReadAhead::ensureFunction(Error& error) {
@@ -132,27 +197,56 @@ bool PgReadAhead::ensureFunction(Error& error) {
     return false;
 }
 
+void PgReadAhead::Purged(const std::string& pipe) {
+    m_held.erase(pipe);
+    m_batch.erase(pipe);
+}
+
 void PgReadAhead::leaveToServer() {
     m_current.reset();
     serverBufferReplaced();
 }
 
 void PgReadAhead::serverBufferReplaced() {
+    auto replaced = [](Message& m) {
+        if (m.rest == Rest::OnServer)
+            m.rest = Rest::Lost;
+    };
     for (auto& [name, messages] : m_held)
         for (Message& m : messages)
-            m.restOnServer = false;
+            replaced(m);
     if (m_current)
-        m_current->restOnServer = false;
+        replaced(*m_current);
 }
 
-std::optional<const PgReadAhead::Item*> PgReadAhead::nextItem() const {
+PgReadAhead::Next PgReadAhead::nextItem(const Item*& item, Error& error) {
     if (!m_current)
-        return std::nullopt;
-    if (m_next < m_current->items.size())
-        return &m_current->items[m_next];
-    if (m_current->restOnServer)
-        return std::nullopt;
-    return nullptr;
+        return Next::OnServer;
+    if (m_next < m_current->items.size()) {
+        item = &m_current->items[m_next];
+        return Next::Item;
+    }
+    switch (m_current->rest) {
+    case Rest::None:
+        return Next::End;
+    case Rest::OnServer:
+        if (!m_current->cutBy)
+            return Next::OnServer;
+        error = std::move(*m_current->cutBy);
+        m_current->cutBy.reset();
+        return Next::Failed;
+    case Rest::Lost:
+        break;
+    }
+    // Answering from the server now would give another message's items, or NULL as if the
+    // message had ended: neither may pass for the rest of this one.
+    std::string text = "the rest of this message cannot be unpacked: reading it ahead failed "
+                       "part way, and a receive on another pipe has since replaced the server's "
+                       "message buffer that held its remaining items";
+    if (m_current->cutBy)
+        text += "\nThe failure that cut it: " + m_current->cutBy->message;
+    error = Numbered(OCI_RC_PROTOCOL_ERROR, text);
+    return Next::Failed;
 }
 
 } // namespace ocidrv::pg

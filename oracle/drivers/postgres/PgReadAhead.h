@@ -24,6 +24,11 @@ namespace ocidrv::pg {
 // 8 KiB, so a reply stays near 1 MiB.
 inline constexpr int kReadAheadMessages = 256;
 inline constexpr int kReadAheadBytes = 1 << 20;
+// A fetch that fails in flight (the connection lost) loses what it had taken from the pipe, so
+// the first fetch of a pipe asks for few; each fetch that comes back full asks for twice as many
+// as the last, up to kReadAheadMessages, and one that comes back short starts again here.
+inline constexpr int kFirstReadAhead = 16;
+static_assert(kFirstReadAhead > 0 && kFirstReadAhead <= kReadAheadMessages);
 
 // One session's messages read ahead and the message the session is unpacking, shared by the
 // session's cursors as the server's message buffer is.
@@ -47,7 +52,7 @@ public:
     }
 
     // The pipe was purged on the server: what was read ahead of it goes too.
-    void Purged(const std::string& pipe) { m_held.erase(pipe); }
+    void Purged(const std::string& pipe);
 
 private:
     struct Item {
@@ -55,26 +60,41 @@ private:
         bool isNull = true;
         std::string value;
     };
+    // Where the items of a message beyond those read are.
+    enum class Rest {
+        None,     // there are none
+        OnServer, // cut by a failure: the server's message buffer holds them
+        Lost,     // that buffer has been replaced since: they are gone
+    };
     struct Message {
-        std::vector<Item> items;   // up to the end, or to an item the program cannot take off
-        bool restOnServer = false; // cut by a failure: the server's buffer holds the rest
+        std::vector<Item> items; // up to the end, or to an item the program cannot take off
+        Rest rest = Rest::None;
+        // The failure that cut the message, reported once by the step it struck (the item it
+        // struck may have left the server's buffer with it).
+        std::optional<Error> cutBy;
     };
     enum class Fetched { Messages, Nothing, NotHere, Failed };
+    enum class Next { Item, End, OnServer, Failed };
 
     Fetched fetch(const std::string& pipe, Error& error);
+    // How many messages the next fetch of the pipe asks for, and what a fetch that asked for
+    // `asked` and came back full or not means for the one after it.
+    int batchFor(const std::string& pipe) const;
+    void fetched(const std::string& pipe, int asked, bool full);
     bool ensureFunction(Error& error);
     // The server's own message buffer now decides what unpacks give.
     void leaveToServer();
     // A receive ran on the server: a message cut earlier can no longer be finished there.
     void serverBufferReplaced();
-    // The next item of the current message, or null at its end; nothing when the server holds
-    // the rest of it.
-    std::optional<const Item*> nextItem() const;
+    // Where the current message's next step is answered: by an item, at its end, by the server
+    // (which holds the rest), or by a failure (in error).
+    Next nextItem(const Item*& item, Error& error);
 
     std::shared_ptr<PgConnection> m_connection;
     std::map<std::string, std::deque<Message>> m_held; // by pipe name, in the pipe's order
-    std::optional<Message> m_current; // none: the server's buffer is the current one
-    std::size_t m_next = 0;           // the current message's next item
+    std::optional<Message> m_current;   // none: the server's buffer is the current one
+    std::size_t m_next = 0;             // the current message's next item
+    std::map<std::string, int> m_batch; // by pipe, once a fetch of it came back full
     enum class Function { Unknown, Ready, Unavailable } m_function = Function::Unknown;
 };
 

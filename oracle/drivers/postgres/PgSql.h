@@ -45,6 +45,8 @@ inline constexpr std::array<PreparedText, kPreparedCount> kPrepared = {{
      " WHEN 9 THEN trim_scale(dbms_pipe.unpack_message_number())::text"
      " WHEN 11 THEN dbms_pipe.unpack_message_text()"
      " WHEN 12 THEN dbms_pipe.unpack_message_date()::text"
+     " WHEN 13 THEN dbms_pipe.unpack_message_timestamp()::text"
+     " WHEN 24 THEN dbms_pipe.unpack_message_record()::text"
      " WHEN 23 THEN CASE WHEN dbms_pipe.unpack_message_bytea() IS NULL"
      " THEN 'UNKNOWN' ELSE 'UNKNOWN' END END"
      " FROM (SELECT dbms_pipe.next_item_type() AS typ OFFSET 0) AS t",
@@ -57,12 +59,14 @@ inline constexpr std::array<PreparedText, kPreparedCount> kPrepared = {{
 
 // Takes in one call the messages waiting on a pipe, at most so many of them and about so many
 // bytes, and hands back one row per item: the message's number, orafce's item type and the item
-// as the statements above give it (the NUMBER trimmed, the DATE as text, bytea unpacked and
-// left out). Each message ends with a row of type 0, or with the first item of a type none of
-// those statements unpacks: the program can never get past such an item, so the rest of its
-// message is left behind. The messages have left the pipe once received, so a failure part way
-// must not throw away the rows already made: it adds a row of type -1 and ends the call, and
-// the message it came in (if any) keeps the rest of its items in the server's buffer.
+// as the statements above give it (the NUMBER trimmed, the DATE, timestamp and row as text,
+// bytea unpacked and left out). Each message ends with a row of type 0, or with the first item
+// of a type none of those statements unpacks: the program can never get past such an item, so
+// the rest of its message is left behind. The messages have left the pipe once received, so a
+// failure part way must not throw away the rows already made: it adds a row of type -1 whose
+// value is the failure's SQLSTATE, a colon and its text, and ends the call; the message it came
+// in (if any) keeps the rest of its items in the server's buffer. An item whose unpack failed
+// has left that buffer already (a row whose type no longer exists, say).
 // A temporary function: it needs no rights beyond a temporary table's and ends with the session.
 inline constexpr char kCreateReadAheadSql[] = R"SQL(CREATE OR REPLACE FUNCTION
 pg_temp.tidemark_read_ahead(pipe text, most_messages integer, most_bytes integer)
@@ -87,17 +91,21 @@ BEGIN
                     val := dbms_pipe.unpack_message_text();
                 ELSIF typ = 12 THEN
                     val := dbms_pipe.unpack_message_date()::text;
+                ELSIF typ = 13 THEN
+                    val := dbms_pipe.unpack_message_timestamp()::text;
+                ELSIF typ = 24 THEN
+                    val := dbms_pipe.unpack_message_record()::text;
                 ELSIF typ = 23 THEN
                     PERFORM dbms_pipe.unpack_message_bytea();
                 END IF;
                 RETURN NEXT;
                 bytes := bytes + 16 + coalesce(octet_length(val), 0);
-                EXIT WHEN typ IS NULL OR typ NOT IN (9, 11, 12, 23);
+                EXIT WHEN typ IS NULL OR typ NOT IN (9, 11, 12, 13, 23, 24);
             END LOOP;
         END LOOP;
     EXCEPTION WHEN OTHERS OR query_canceled THEN
         typ := -1;
-        val := NULL;
+        val := SQLSTATE || ':' || SQLERRM;
         RETURN NEXT;
     END;
 END

@@ -43,7 +43,8 @@ bool CheckBinds(const std::vector<Bind>& binds, std::initializer_list<std::strin
 
 bool TypedBlockUnpacks(int orafceType) {
     return orafceType == kOrafceNumber || orafceType == kOrafceText || orafceType == kOrafceDate ||
-           orafceType == kOrafceBytea;
+           orafceType == kOrafceTimestampTz || orafceType == kOrafceBytea ||
+           orafceType == kOrafceRecord;
 }
 
 std::vector<OutValue> TypedItemValues(int orafceType, bool valueNull, std::string value) {
@@ -60,6 +61,10 @@ std::vector<OutValue> TypedItemValues(int orafceType, bool valueNull, std::strin
         return typed(kItemVarchar2);
     case kOrafceDate:
         return typed(kItemDate);
+    case kOrafceTimestampTz: // a timestamp with or without its zone: no type of Oracle's pipes
+        return typed(kItemTimestamp);
+    case kOrafceRecord: // a row, as its text
+        return typed(kItemRecord);
     case kOrafceBytea: // Oracle's RAW, which the block shows as a word
         return {{kTypedType, false, std::to_string(kItemRaw)}, {kTypedValue, false, "UNKNOWN"}};
     default: // a type the block does not unpack: the value is left as it was
