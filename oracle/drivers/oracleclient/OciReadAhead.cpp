@@ -20,13 +20,18 @@ namespace {
 
 // Records the error being handled: its code, then the stack and the backtrace, which together
 // are what the client library reports for the same error left unhandled.
-#define TM_ERROR                                                                                   \
-    "'E' || f(TO_CHAR(-SQLCODE)) || f(DBMS_UTILITY.FORMAT_ERROR_STACK || "                         \
+#define TM_ERROR_FIELDS                                                                            \
+    "f(TO_CHAR(-SQLCODE)) || f(DBMS_UTILITY.FORMAT_ERROR_STACK || "                                \
     "DBMS_UTILITY.FORMAT_ERROR_BACKTRACE)"
+#define TM_ERROR "'E' || " TM_ERROR_FIELDS
 
 // The reply: "TM1|", then per message 'M', the outcome of :len, of :chr, the typed block's
 // steps, '.'; or 'H' and the pipe a message waits on; 'S' and the status of the receive that
-// ended the trip; 'X' when the block failed after receiving; 'Z' at the end. An outcome is
+// ended the trip; 'X', the code and the text of an error that ended the block early, and '1'
+// when a message it had taken was lost with it ('0' otherwise); 'Z' at the end. A message
+// that could not go on the hold pipe, or does not fit in the reply, is such an error: it is
+// reported, never answered with a made-up outcome. The error handler keeps what the reply
+// holds so far, since those messages have left the pipe. An outcome is
 // 'V' and a field, 'N' (NULL), 'U' (:v_res not assigned), 'Q' (not known here), or 'E' with
 // the code and the text. A field ends with '|'; '\' escapes '\', '|' (as '\!') and NUL ('\0').
 // Each unpack the receiver runs is run here the same way: the wrong-type ones first, since
@@ -45,16 +50,18 @@ const char kBlock[] =
     "cnt PLS_INTEGER := 0; sta INTEGER; typ INTEGER; t1 INTEGER; k PLS_INTEGER; "
     "num NUMBER; s VARCHAR2(32767); chr_data VARCHAR2(2000); num_data NUMBER; dat_data DATE; "
     "raw_data RAW(30000); row_data ROWID; lo VARCHAR2(32767); co VARCHAR2(32767); "
-    "ty VARCHAR2(32767); hold BOOLEAN; alive BOOLEAN; whole BOOLEAN; "
+    "ty VARCHAR2(32767); hold BOOLEAN; alive BOOLEAN; whole BOOLEAN; taken BOOLEAN := FALSE; "
     "FUNCTION f(x VARCHAR2) RETURN VARCHAR2 IS BEGIN "
     "RETURN REPLACE(REPLACE(REPLACE(x, '\\', '\\\\'), '|', '\\!'), CHR(0), '\\0') || '|'; END; "
     "FUNCTION u8(x VARCHAR2) RETURN PLS_INTEGER IS BEGIN "
     "RETURN NVL(LENGTHB(CONVERT(x, 'AL32UTF8')), 0); END; "
-    "BEGIN hold_pipe := SUBSTR(dbms_pipe.unique_session_name, 1, 100) || '$TM' || :tm_hold; "
+    "BEGIN hold_pipe := 'TM$HOLD$' || SUBSTR(dbms_pipe.unique_session_name, 1, 100) || '$' || "
+    ":tm_hold; "
     "LOOP EXIT WHEN cnt >= max_msgs OR used > room; "
     "sta := dbms_pipe.receive_message(pipe_name, 0); "
     "IF sta <> 0 THEN buf := buf || 'S' || f(TO_CHAR(sta)); EXIT; END IF; "
-    "cnt := cnt + 1; pnum.DELETE; pvc.DELETE; pdat.DELETE; praw.DELETE; prid.DELETE; "
+    "cnt := cnt + 1; taken := TRUE; pnum.DELETE; pvc.DELETE; pdat.DELETE; praw.DELETE; "
+    "prid.DELETE; "
     "ptyp.DELETE; lo := NULL; co := NULL; ty := NULL; hold := FALSE; alive := TRUE; "
     "whole := TRUE; k := 0; t1 := NULL; "
     "LOOP typ := dbms_pipe.next_item_type; k := k + 1; "
@@ -108,11 +115,17 @@ const char kBlock[] =
     "ELSIF ptyp(j) = 23 THEN dbms_pipe.pack_message_raw(praw(j)); "
     "ELSE dbms_pipe.pack_message_rowid(prid(j)); END IF; END LOOP; "
     "sta := dbms_pipe.send_message(hold_pipe, 0); "
-    "IF sta = 0 THEN buf := buf || 'H' || f(hold_pipe); EXIT; END IF; END IF; "
-    "IF used + u8(msg) > cap THEN buf := buf || 'X'; EXIT; END IF; END IF; "
-    "buf := buf || msg; used := used + u8(msg); END LOOP; :tm_buf := buf || 'Z'; "
-    "EXCEPTION WHEN OTHERS THEN :tm_buf := buf || 'XZ'; END;";
+    "IF sta <> 0 THEN raise_application_error(-20001, 'the message could not be put on the "
+    "pipe ' || hold_pipe || ': dbms_pipe.send_message returned ' || sta); END IF; "
+    "buf := buf || 'H' || f(hold_pipe); taken := FALSE; EXIT; END IF; "
+    "IF used + u8(msg) > cap THEN raise_application_error(-20002, 'a message of ' || "
+    "u8(msg) || ' bytes does not fit in the reply of ' || cap || ' bytes'); END IF; END IF; "
+    "buf := buf || msg; used := used + u8(msg); taken := FALSE; END LOOP; "
+    ":tm_buf := buf || 'Z'; "
+    "EXCEPTION WHEN OTHERS THEN :tm_buf := buf || 'X' || " TM_ERROR_FIELDS " || "
+    "f(CASE WHEN taken THEN '1' ELSE '0' END) || 'Z'; END;";
 #undef TM_ERROR
+#undef TM_ERROR_FIELDS
 
 // Reads the reply token by token.
 class Reader {
@@ -308,8 +321,8 @@ bool WriteValue(const Bind& bind, const Outcome& outcome, Error& error) {
     return true;
 }
 
-// The pipe's name from the quoted literal that starts at text, up to the literal's end.
-bool Unquote(std::string_view text, std::string_view after, std::string& name) {
+// The pipe's name from the quoted literal that starts at text; rest is what follows it.
+bool Unquote(std::string_view text, std::string& name, std::string_view& rest) {
     name.clear();
     std::size_t i = 0;
     for (;;) {
@@ -321,13 +334,32 @@ bool Unquote(std::string_view text, std::string_view after, std::string& name) {
                 i += 2;
                 continue;
             }
-            return text.substr(i) == after;
+            rest = text.substr(i + 1);
+            return true;
         }
         name += text[i++];
     }
 }
 
+// The time-out of a receive: whatever expression the statement gives, as long as it is one
+// argument and nothing else follows. "0" asks for no wait.
+bool TimeOut(std::string_view rest, bool& wait) {
+    static constexpr std::string_view kEnd = "); end;";
+    if (!rest.starts_with(", ") || !rest.ends_with(kEnd))
+        return false;
+    const std::string_view timeout = rest.substr(2, rest.size() - 2 - kEnd.size());
+    if (timeout.empty() || timeout.find_first_of("'();,:") != std::string_view::npos)
+        return false;
+    wait = timeout != "0";
+    return true;
+}
+
 } // namespace
+
+std::string LostMessages(std::size_t most, const std::string& pipe) {
+    return "up to " + std::to_string(most) + " messages taken from pipe " + pipe +
+           " could not be shown";
+}
 
 const std::string& ReadAheadBlock() {
     static const std::string block = kBlock;
@@ -365,9 +397,15 @@ bool ParseReply(std::string_view reply, Batch& batch) {
             batch.finalStatus = status;
             break;
         }
-        case 'X':
-            batch.broken = true;
+        case 'X': {
+            Outcome failure;
+            std::string lost;
+            if (!ReadFailure(in, failure) || !in.Field(lost) || (lost != "0" && lost != "1"))
+                return false;
+            batch.failure = failure.error;
+            batch.lost = lost == "1" ? 1 : 0;
             break;
+        }
         case 'Z':
             return !in.Tag(tag);
         default:
@@ -378,11 +416,10 @@ bool ParseReply(std::string_view reply, Batch& batch) {
 
 Fixed Recognise(const std::string& statement) {
     static constexpr std::string_view kReceiveStart = "begin :sta := dbms_pipe.receive_message('";
-    static constexpr std::string_view kReceiveEnd = "', 0); end;";
     static constexpr std::string_view kPurgeStart = "begin dbms_pipe.purge('";
-    static constexpr std::string_view kPurgeEnd = "'); end;";
     const std::string_view text = statement;
     Fixed fixed;
+    std::string_view rest;
     if (text == "begin dbms_pipe.unpack_message(:len); end;")
         fixed.kind = Fixed::UnpackLength;
     else if (text == "begin dbms_pipe.unpack_message(:chr); end;")
@@ -390,10 +427,11 @@ Fixed Recognise(const std::string& statement) {
     else if (text == kTypedItemBlock)
         fixed.kind = Fixed::TypedItem;
     else if (text.starts_with(kReceiveStart) &&
-             Unquote(text.substr(kReceiveStart.size()), kReceiveEnd, fixed.pipe))
+             Unquote(text.substr(kReceiveStart.size()), fixed.pipe, rest) &&
+             TimeOut(rest, fixed.wait))
         fixed.kind = Fixed::Receive;
     else if (text.starts_with(kPurgeStart) &&
-             Unquote(text.substr(kPurgeStart.size()), kPurgeEnd, fixed.pipe))
+             Unquote(text.substr(kPurgeStart.size()), fixed.pipe, rest) && rest == "); end;")
         fixed.kind = Fixed::Purge;
     return fixed;
 }

@@ -13,6 +13,7 @@
 #include "OciApi.h"
 #include "OciReadAhead.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -31,6 +32,9 @@ using namespace oci;
 // The longest one round trip may take, as the PostgreSQL driver allows: a server that has
 // stopped answering must not hold the window for good.
 constexpr std::chrono::milliseconds kCallTimeout{20000};
+
+// What the server reports for a PL/SQL block that does not compile.
+constexpr int kCompilationError = 6550;
 
 bool Succeeded(sword status) {
     return status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO;
@@ -81,16 +85,26 @@ public:
 
     // The receiver's statements, answered from the messages read ahead where it can be.
     // Also after the server refused the block: what was read ahead before is still delivered.
-    bool ReadAhead() const { return m_readAhead || !m_held.empty() || m_current; }
-    bool Receive(const std::string& pipe, const std::string& statement,
+    bool ReadAhead() const {
+        return m_readAhead || !m_held.empty() || !m_failed.empty() || m_current;
+    }
+    bool Receive(const ora::Fixed& fixed, const std::string& statement,
                  const std::vector<Bind>& binds, Error& error);
     bool Unpack(ora::Fixed::Kind kind, const std::string& statement, const std::vector<Bind>& binds,
                 Error& error);
     bool Purge(const std::string& pipe, const std::string& statement,
                const std::vector<Bind>& binds, Error& error);
+    // Messages of the pipe read ahead, or waiting on its hold pipe, that no receive has taken.
+    std::size_t Held(const std::string& pipe) const {
+        const auto found = m_held.find(pipe);
+        return found == m_held.end() ? 0 : found->second.size();
+    }
 
 private:
-    bool RunBlock(const std::string& pipe, ora::Batch& batch);
+    enum class Trip { Ran, Refused, Failed };
+    Trip RunBlock(const std::string& pipe, int most, ora::Batch& batch, Error& error);
+    bool ReadAheadOnce(const std::string& pipe, const std::string& statement,
+                       const std::vector<Bind>& binds, Error& error);
     int HoldId(const std::string& pipe);
 
     std::shared_ptr<const Library> m_library;
@@ -102,8 +116,11 @@ private:
     // Per pipe, the messages read ahead and not yet received by the program, in pipe order.
     std::map<std::string, std::deque<ora::Held>> m_held;
     std::map<std::string, int> m_holdIds; // the pipe's number in its hold pipe's name
-    // Pipes whose next receive goes to the server: the block failed after receiving there.
-    std::map<std::string, bool> m_direct;
+    // Per pipe, how many messages the next round trip asks for (kFirstTrip when absent).
+    std::map<std::string, int> m_tripSize;
+    // Per pipe, the error that ended its last round trip early: the receive after the messages
+    // that trip delivered reports it.
+    std::map<std::string, Error> m_failed;
     // The message the program received last, while it is answered from memory.
     std::optional<ora::HeldMessage> m_current;
     std::size_t m_plainSteps = 0;
@@ -341,61 +358,110 @@ int Connection::HoldId(const std::string& pipe) {
     return it->second;
 }
 
-// One round trip of the read-ahead block. False when it failed or its reply is not one.
-bool Connection::RunBlock(const std::string& pipe, ora::Batch& batch) {
+// One round trip of the read-ahead block, asking for most messages. Refused when the server
+// did not run the block at all (it does not compile there: nothing was taken); Failed when it
+// may have run, with the error to report.
+Connection::Trip Connection::RunBlock(const std::string& pipe, int most, ora::Batch& batch,
+                                      Error& error) {
     std::string name = pipe;
     std::string hold = std::to_string(HoldId(pipe));
-    std::int32_t most = ora::kMessagesPerTrip, room = ora::kReceiveRoom, cap = ora::kReplyCapBytes;
+    std::int32_t max = most, room = ora::kReceiveRoom, cap = ora::kReplyCapBytes;
     std::vector<char> reply(ora::kReplyBufferBytes, '\0');
     short indicator = -1;
     const std::vector<Bind> binds = {
         {":tm_pipe", name.data(), int(name.size()) + 1, SQLT_STR, nullptr},
         {":tm_hold", hold.data(), int(hold.size()) + 1, SQLT_STR, nullptr},
-        {":tm_max", &most, sizeof most, SQLT_INT, nullptr},
+        {":tm_max", &max, sizeof max, SQLT_INT, nullptr},
         {":tm_room", &room, sizeof room, SQLT_INT, nullptr},
         {":tm_cap", &cap, sizeof cap, SQLT_INT, nullptr},
         {":tm_buf", reply.data(), int(reply.size()), SQLT_STR, &indicator},
     };
-    Error ignored;
-    if (!RunStatement(*this, ora::ReadAheadBlock(), binds, ignored) || indicator != 0)
-        return false;
-    reply.back() = '\0';
-    return ora::ParseReply(reply.data(), batch);
+    if (!RunStatement(*this, ora::ReadAheadBlock(), binds, error)) {
+        // PL/SQL compilation errors all come as ORA-06550.
+        if (error.code == kCompilationError)
+            return Trip::Refused;
+    } else if (indicator != 0) {
+        error = Numbered(OCI_RC_PROTOCOL_ERROR, "the read-ahead block returned no reply");
+    } else {
+        reply.back() = '\0';
+        if (ora::ParseReply(reply.data(), batch))
+            return Trip::Ran;
+        error =
+            Numbered(OCI_RC_PROTOCOL_ERROR, "the reply of the read-ahead block could not be read");
+    }
+    error.message += " " + ora::LostMessages(std::size_t(most), pipe);
+    return Trip::Failed;
 }
 
-bool Connection::Receive(const std::string& pipe, const std::string& statement,
-                         const std::vector<Bind>& binds, Error& error) {
-    m_current.reset();
-    std::deque<ora::Held>& held = m_held[pipe];
-    if (held.empty() && !m_direct[pipe] && m_readAhead) {
-        ora::Batch batch;
-        if (!RunBlock(pipe, batch)) {
-            // Whether the server refused the block or cannot be reached, the program's own
-            // receive says: when it works, this session goes on one statement per step.
-            const bool received = RunStatement(*this, statement, binds, error);
-            if (received)
-                m_readAhead = false;
-            return received;
-        }
+// Runs the block for an empty pipe of read-ahead and answers the receive from its reply.
+bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& statement,
+                               const std::vector<Bind>& binds, Error& error) {
+    const auto size = m_tripSize.find(pipe);
+    const int most = size == m_tripSize.end() ? ora::kFirstTrip : size->second;
+    ora::Batch batch;
+    switch (RunBlock(pipe, most, batch, error)) {
+    case Trip::Refused: {
+        // The server cannot run the block: when its own receive works, this session goes on
+        // one statement per step.
+        const bool received = RunStatement(*this, statement, binds, error);
+        if (received)
+            m_readAhead = false;
+        return received;
+    }
+    case Trip::Failed:
+        m_tripSize.erase(pipe);
+        return false;
+    case Trip::Ran:
+        break;
+    }
+    if (!batch.failure && int(batch.held.size()) >= most)
+        m_tripSize[pipe] = std::min(most * 2, ora::kMessagesPerTrip);
+    else
+        m_tripSize.erase(pipe);
+    if (batch.failure) {
+        Error failure = *batch.failure;
+        if (batch.lost > 0)
+            failure.message += " " + ora::LostMessages(std::size_t(batch.lost), pipe);
+        m_failed[pipe] = std::move(failure);
+    }
+    if (!batch.held.empty()) {
+        std::deque<ora::Held>& held = m_held[pipe];
         for (ora::Held& entry : batch.held)
             held.push_back(std::move(entry));
-        m_direct[pipe] = batch.broken;
-        if (held.empty() && batch.finalStatus && !batch.broken) {
-            m_held.erase(pipe);
-            error = {};
-            return ora::AnswerStatus(*batch.finalStatus, binds);
+        return Receive(ora::Fixed{ora::Fixed::Receive, pipe, false}, statement, binds, error);
+    }
+    if (batch.failure)
+        return Receive(ora::Fixed{ora::Fixed::Receive, pipe, false}, statement, binds, error);
+    if (batch.finalStatus) {
+        error = {};
+        return ora::AnswerStatus(*batch.finalStatus, binds);
+    }
+    // A trip that took nothing and saw no status (asked for none): the server answers.
+    return RunStatement(*this, statement, binds, error);
+}
+
+bool Connection::Receive(const ora::Fixed& fixed, const std::string& statement,
+                         const std::vector<Bind>& binds, Error& error) {
+    const std::string& pipe = fixed.pipe;
+    m_current.reset();
+    const auto found = m_held.find(pipe);
+    if (found == m_held.end()) {
+        if (const auto failed = m_failed.find(pipe); failed != m_failed.end()) {
+            error = std::move(failed->second);
+            m_failed.erase(failed);
+            return false;
         }
+        // A receive that waits, or on a name longer than the block's variable, is the
+        // server's own; so is every receive once read-ahead is off.
+        if (!m_readAhead || fixed.wait || pipe.size() > ora::kLongestPipeName)
+            return RunStatement(*this, statement, binds, error);
+        return ReadAheadOnce(pipe, statement, binds, error);
     }
-    if (held.empty()) {
-        // After a failure of the block the server answers the receive itself, with its error.
-        m_held.erase(pipe);
-        m_direct.erase(pipe);
-        return RunStatement(*this, statement, binds, error);
-    }
+    std::deque<ora::Held>& held = found->second;
     ora::Held next = std::move(held.front());
     held.pop_front();
     if (held.empty())
-        m_held.erase(pipe);
+        m_held.erase(found);
     if (!next.message) {
         // The message waits on the session's own pipe: received from there, its unpacks go to
         // the server.
@@ -457,7 +523,8 @@ bool Connection::Purge(const std::string& pipe, const std::string& statement,
         }
         m_held.erase(found);
     }
-    m_direct.erase(pipe);
+    m_failed.erase(pipe);
+    m_tripSize.erase(pipe);
     return true;
 }
 
@@ -475,6 +542,10 @@ public:
     }
 
     bool Execute(const std::vector<Bind>& binds, Error& error) override;
+
+    std::size_t HeldMessages(const std::string& pipe) const override {
+        return m_connection ? m_connection->Held(pipe) : 0;
+    }
 
     bool Close(Error& error) override {
         if (!Usable(error))
@@ -510,7 +581,7 @@ bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
         if (fixed.kind != ora::Fixed::Other && ora::ReceiverBinds(fixed.kind, binds)) {
             switch (fixed.kind) {
             case ora::Fixed::Receive:
-                return connection.Receive(fixed.pipe, *m_statement, binds, error);
+                return connection.Receive(fixed, *m_statement, binds, error);
             case ora::Fixed::Purge:
                 return connection.Purge(fixed.pipe, *m_statement, binds, error);
             default:
