@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <strings.h>
+#include <utility>
 #include <vector>
 
 #define FAKEOCI_EXPORT extern "C" __attribute__((visibility("default")))
@@ -210,8 +211,17 @@ struct Item {
 };
 using PipeMessage = std::vector<Item>;
 
+// A fault of the read-ahead block, set by the test for its next run.
+struct BlockFault {
+    enum Kind { None, Raise, Resend, ResendStatus, Lost, Garbled, NullReply } kind = None;
+    int after = 0; // Raise, Lost: after this many messages were taken
+    int code = 0;
+    std::string text;
+};
+
 struct Pipes {
     bool on = false;
+    BlockFault fault;
     std::map<std::string, std::deque<PipeMessage>> queues;
     PipeMessage buffer; // the session's message buffer
     std::size_t next = 0;
@@ -313,17 +323,32 @@ std::string Outcome(const Result& r) {
     return r.value ? "V" + Escaped(*r.value) : std::string("N");
 }
 
-// The read-ahead block, step by step as the server runs it.
+// The block's error handler: what the reply holds so far, the error, and whether a message in
+// hand went with it.
+std::string Raised(const std::string& out, int code, const std::string& text, bool taken) {
+    return out + "X" + Escaped(std::to_string(code)) + Escaped(text + "\n") +
+           (taken ? "1|" : "0|") + "Z";
+}
+
+// The read-ahead block, step by step as the server runs it. Sets lost when the connection
+// went during the block: the messages it took are gone with it.
 std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int most, int room,
-                      int cap) {
+                      int cap, std::optional<Result>& lost) {
     Pipes& p = pipes();
     ++p.blocks;
+    const BlockFault fault = std::exchange(p.fault, BlockFault{});
     std::string out = "TM1|";
     for (int count = 0; count < most && int(out.size()) <= room; ++count) {
+        if (fault.kind == BlockFault::Lost && count == fault.after) {
+            lost = Result{false, fault.code, fault.text, {}};
+            return {};
+        }
         if (const int status = Receive(pipe); status != 0) {
             out += "S" + Escaped(std::to_string(status));
             break;
         }
+        if (fault.kind == BlockFault::Raise && count == fault.after)
+            return Raised(out, fault.code, fault.text, true);
         const int first = NextType();
         std::string length = first != kItemNumber ? Outcome(Unpack(kItemNumber)) : "Q";
         std::string text =
@@ -359,16 +384,29 @@ std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int 
         const std::string message = "M" + length + text + typed + ".";
         const bool over = int(out.size() + message.size()) > cap;
         if ((hold || over) && whole) {
+            if (fault.kind == BlockFault::Resend)
+                return Raised(out, fault.code, fault.text, true);
+            if (fault.kind == BlockFault::ResendStatus)
+                return Raised(out, 20001,
+                              "ORA-20001: the message could not be put on the pipe " + holdPipe +
+                                  ": dbms_pipe.send_message returned 1\nORA-06512: at line 1",
+                              true);
             p.queues[holdPipe].push_back(p.buffer);
             out += "H" + Escaped(holdPipe);
             break;
         }
-        if (over) {
-            out += "X";
-            break;
-        }
+        if (over)
+            return Raised(out, 20002,
+                          "ORA-20002: a message of " + std::to_string(message.size()) +
+                              " bytes does not fit in the reply of " + std::to_string(cap) +
+                              " bytes\nORA-06512: at line 1",
+                          true);
         out += message;
     }
+    if (fault.kind == BlockFault::Garbled)
+        return out.substr(0, out.size() / 2);
+    if (fault.kind == BlockFault::NullReply)
+        return "~";
     return out + "Z";
 }
 
@@ -416,13 +454,20 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
     Pipes& p = pipes();
     const std::string& text = stmt->text;
     if (BindRecord* buf = BindNamed(stmt, ":tm_buf")) {
-        const std::string reply =
-            ReadAhead(PipeOf(stmt), "ORA$PIPE$00FA4E$TM" + StringIn(BindNamed(stmt, ":tm_hold")),
-                      IntIn(BindNamed(stmt, ":tm_max")), IntIn(BindNamed(stmt, ":tm_room")),
-                      IntIn(BindNamed(stmt, ":tm_cap")));
+        // The block's variable holds a name of at most 128 bytes; a longer one fails its
+        // declaration, which no handler of the block sees.
+        if (PipeOf(stmt).size() > 128)
+            return kTooSmall;
+        std::optional<Result> lost;
+        const std::string reply = ReadAhead(
+            PipeOf(stmt), "TM$HOLD$ORA$PIPE$00FA4E$" + StringIn(BindNamed(stmt, ":tm_hold")),
+            IntIn(BindNamed(stmt, ":tm_max")), IntIn(BindNamed(stmt, ":tm_room")),
+            IntIn(BindNamed(stmt, ":tm_cap")), lost);
+        if (lost)
+            return lost;
         if (int(reply.size()) >= buf->size)
             return kTooSmall;
-        Write(buf, reply);
+        Write(buf, reply == "~" ? std::nullopt : std::optional<std::string>(reply));
         return Result{};
     }
     if (text.find("dbms_pipe.purge") != std::string::npos) {
@@ -489,6 +534,21 @@ FAKEOCI_EXPORT int fakeoci_pipe_blocks() {
 }
 FAKEOCI_EXPORT int fakeoci_pipe_statements() {
     return pipes().statements;
+}
+
+// The next read-ahead block meets a fault: "raise" (an error inside it while it holds the
+// message after the first `after`), "resend" (the hold pipe refuses a message with this
+// error), "resend-status" (send_message returns 1), "lost" (the connection goes after it took
+// `after` messages), "garbled" (its reply comes back cut), "null" (its reply comes back NULL).
+FAKEOCI_EXPORT void fakeoci_block_fault(const char* kind, int after, int code, const char* text) {
+    static const std::map<std::string, BlockFault::Kind> kinds = {
+        {"raise", BlockFault::Raise},
+        {"resend", BlockFault::Resend},
+        {"resend-status", BlockFault::ResendStatus},
+        {"lost", BlockFault::Lost},
+        {"garbled", BlockFault::Garbled},
+        {"null", BlockFault::NullReply}};
+    pipes().fault = {kinds.at(kind), after, code, text != nullptr ? text : ""};
 }
 
 // Every execution from now on fails with this error, as on a connection that is gone.
@@ -787,6 +847,13 @@ FAKEOCI_EXPORT sword OCIStmtExecute(void* svc, void* stmtp, void* err, ub4 iters
     if (state().broken) {
         Find(err, Err)->errorCode = state().broken->code;
         Find(err, Err)->errorText = state().broken->text;
+        return kError;
+    }
+    if (!pipes().on && BindNamed(stmt, ":tm_buf") != nullptr) {
+        // Until a test sends a message the fake plays a server without the pipe package.
+        Find(err, Err)->errorCode = 6550;
+        Find(err, Err)->errorText = "ORA-06550: line 1, column 60:\nPLS-00201: identifier "
+                                    "'DBMS_PIPE' must be declared";
         return kError;
     }
     if (pipes().on) {

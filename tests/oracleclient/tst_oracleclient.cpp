@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -47,6 +48,8 @@ struct FakeClient {
         blocks = reinterpret_cast<int (*)()>(dlsym(handle, "fakeoci_pipe_blocks"));
         statements = reinterpret_cast<int (*)()>(dlsym(handle, "fakeoci_pipe_statements"));
         breakAll = reinterpret_cast<void (*)(int, const char*)>(dlsym(handle, "fakeoci_break"));
+        blockFault = reinterpret_cast<void (*)(const char*, int, int, const char*)>(
+            dlsym(handle, "fakeoci_block_fault"));
         attributes = reinterpret_cast<const char* (*)()>(dlsym(handle, "fakeoci_attributes"));
     }
     ~FakeClient() { dlclose(handle); }
@@ -80,6 +83,7 @@ struct FakeClient {
     int (*blocks)();
     int (*statements)();
     void (*breakAll)(int code, const char* text);
+    void (*blockFault)(const char* kind, int after, int code, const char* text);
     const char* (*attributes)();
 
 private:
@@ -166,14 +170,17 @@ QString Exec(Cda_Def& cda, Lda_Def* lda, const QByteArray& statement, std::vecto
     return QStringLiteral("error %1 fc=%2 %3").arg(cda.rc).arg(cda.fc).arg(QString::fromUtf8(text));
 }
 
-QByteArray ReceiveOn(const char* pipe) {
-    return QByteArray("begin :sta := dbms_pipe.receive_message('") + pipe + "', 0); end;";
+QByteArray ReceiveOn(const char* pipe, const char* timeout = "0") {
+    return QByteArray("begin :sta := dbms_pipe.receive_message('") + pipe + "', " + timeout +
+           "); end;";
 }
 
 // One receive as the receiver runs it; true when a message came.
-bool ReceiveStep(Cda_Def& cda, Lda_Def* lda, const char* pipe, short& ind, QStringList& log) {
+bool ReceiveStep(Cda_Def& cda, Lda_Def* lda, const char* pipe, short& ind, QStringList& log,
+                 const char* timeout = "0") {
     std::int32_t status = 1;
-    const QString r = Exec(cda, lda, ReceiveOn(pipe), {{":sta", &status, 4, SQLT_INT}}, &ind);
+    const QString r =
+        Exec(cda, lda, ReceiveOn(pipe, timeout), {{":sta", &status, 4, SQLT_INT}}, &ind);
     log << QStringLiteral("receive %1 sta=%2 ind=%3").arg(r).arg(status).arg(ind);
     return status == 0;
 }
@@ -231,6 +238,36 @@ QStringList Drain(Lda_Def* lda, const char* pipe, bool typed) {
     }
     oclose(&cda);
     return log;
+}
+
+// A plain drain's texts and errors, one entry each: "text" or "E<code> <message>".
+QStringList Shown(const QStringList& log) {
+    static const QRegularExpression text(QStringLiteral("^chr ok '(.*)' ind="));
+    static const QRegularExpression error(QStringLiteral("^receive error (\\d+) fc=\\d+ (.*) sta="),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    QStringList shown;
+    for (const QString& line : log) {
+        if (const QRegularExpressionMatch m = text.match(line); m.hasMatch())
+            shown << m.captured(1);
+        else if (const QRegularExpressionMatch e = error.match(line); e.hasMatch())
+            shown << "E" + e.captured(1) + " " + e.captured(2);
+    }
+    return shown;
+}
+
+// A plain message of the sending procedures' shape.
+QByteArray Plain(const QByteArray& text) {
+    return "6:" + QByteArray::number(text.size()) + "\x1f" + "9:" + text;
+}
+
+// The :tm_max of every read-ahead block executed.
+QStringList TripSizes(const QStringList& calls) {
+    static const QRegularExpression max(QStringLiteral(":tm_max=int:(\\d+)"));
+    QStringList sizes;
+    for (const QString& call : calls.filter("OCIStmtExecute"))
+        if (const QRegularExpressionMatch m = max.match(call); m.hasMatch())
+            sizes << m.captured(1);
+    return sizes;
 }
 
 // Every kind of message: the receiver's own, wrong types, extra and missing items, NULLs,
@@ -812,13 +849,175 @@ private slots:
                                 "chr ok 'p2' ind=0 tail=xxxxx"));
         log.clear();
         QCOMPARE(Exec(cda, &lda, "begin dbms_pipe.purge('tm'); end;", {}, &ind), "ok");
-        QCOMPARE(m_fake.waiting("ORA$PIPE$00FA4E$TM1"), 0);
+        QCOMPARE(m_fake.waiting("TM$HOLD$ORA$PIPE$00FA4E$1"), 0);
         m_fake.send("tm", "6:2\x1f"
                           "9:after");
         QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
         PlainSteps(cda, &lda, length, ind, log);
         QVERIFY(!ReceiveStep(cda, &lda, "tm", ind, log));
         QCOMPARE(log.filter("chr ok"), QStringList({"chr ok 'after' ind=0 tail=xxxxx"}));
+        QCOMPARE(oclose(&cda), 0);
+    }
+
+    // A read-ahead block that ends early reports why, with the server's text: what it had
+    // delivered comes first, a message it held when it failed is named as lost, and the
+    // messages it had not taken stay in the pipe for the next receive.
+    void blockFaultsAreReported_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("second"); // the second of three messages
+        QTest::addColumn<QStringList>("shown"); // by the first drain, then by a second one
+        const QByteArray held = Plain(QByteArray(2500, 'h')); // goes to the hold pipe
+        QByteArray unfit = "6:1";
+        for (int i = 0; i < 20; ++i)
+            unfit += "\x1f"
+                     "9:" +
+                     QByteArray(1999, char('a' + i));
+        unfit += "\x1f"
+                 "96:odd";
+        const QString one =
+            QStringLiteral(" up to 1 messages taken from pipe tm could not be shown");
+        const QString all =
+            QStringLiteral(" up to 16 messages taken from pipe tm could not be shown");
+        QTest::newRow("error inside the block")
+            << "raise" << 1 << 4036
+            << "ORA-04036: PGA memory used by the instance exceeds PGA_AGGREGATE_LIMIT\nORA-06512: "
+               "at line 1"
+            << Plain("m2")
+            << QStringList{"m1",
+                           "E4036 ORA-04036: PGA memory used by the instance exceeds "
+                           "PGA_AGGREGATE_LIMIT\nORA-06512: at line 1" +
+                               one,
+                           "m3"};
+        QTest::newRow("hold pipe refuses")
+            << "resend" << 0 << 23322
+            << "ORA-23322: Privilege error accessing pipe\nORA-06512: at line 1" << held
+            << QStringList{"m1",
+                           "E23322 ORA-23322: Privilege error accessing pipe\nORA-06512: at "
+                           "line 1" +
+                               one,
+                           "m3"};
+        QTest::newRow("hold pipe full")
+            << "resend-status" << 0 << 0 << QString() << held
+            << QStringList{"m1",
+                           "E20001 ORA-20001: the message could not be put on the pipe "
+                           "TM$HOLD$ORA$PIPE$00FA4E$1: dbms_pipe.send_message returned 1\n"
+                           "ORA-06512: at line 1" +
+                               one,
+                           "m3"};
+        QTest::newRow("message too large for the reply")
+            << "" << 0 << 0 << QString() << unfit
+            << QStringList{"m1",
+                           "E20002 ORA-20002: a message of 42097 bytes does not fit in the reply "
+                           "of 32000 bytes\nORA-06512: at line 1" +
+                               one,
+                           "m3"};
+        QTest::newRow("connection lost in the block")
+            << "lost" << 2 << 3113 << "ORA-03113: end-of-file on communication channel"
+            << Plain("m2")
+            << QStringList{"E3113 ORA-03113: end-of-file on communication channel" + all, "m3"};
+        QTest::newRow("unreadable reply")
+            << "garbled" << 0 << 0 << QString() << Plain("m2")
+            << QStringList{"E3106 ORA-03106: the reply of the read-ahead block could not be read" +
+                           all};
+        QTest::newRow("NULL reply")
+            << "null" << 0 << 0 << QString() << Plain("m2")
+            << QStringList{"E3106 ORA-03106: the read-ahead block returned no reply" + all};
+    }
+    void blockFaultsAreReported() {
+        QFETCH(QString, fault);
+        QFETCH(int, after);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, second);
+        QFETCH(QStringList, shown);
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        for (const QByteArray& message : {Plain("m1"), second, Plain("m3")})
+            m_fake.send("tm", message.constData());
+        if (!fault.isEmpty())
+            m_fake.blockFault(fault.toUtf8().constData(), after, code, text.toUtf8().constData());
+        QStringList log = Drain(&lda, "tm", false);
+        log += Drain(&lda, "tm", false);
+        QCOMPARE(Shown(log), shown);
+        QCOMPARE(m_fake.waiting("tm"), 0);
+    }
+
+    // Receives the block does not answer by itself: one that waits, while messages are held,
+    // is answered from them and otherwise by the server; a pipe name longer than the block's
+    // variable goes one statement per step from the start.
+    void receivesBesideTheBlock() {
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        for (const char* text : {"m1", "m2"})
+            m_fake.send("tm", Plain(text).constData());
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        std::int32_t length = 0;
+        short ind = 0;
+        QStringList log;
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        PlainSteps(cda, &lda, length, ind, log);
+        m_fake.send("tm", Plain("m3").constData());
+        for (const char* timeout : {"5", "dbms_pipe.maxwait", "5"}) {
+            ReceiveStep(cda, &lda, "tm", ind, log, timeout);
+            PlainSteps(cda, &lda, length, ind, log);
+        }
+        QCOMPARE(Shown(log), QStringList({"m1", "m2", "m3"}));
+        QCOMPARE(m_fake.blocks(), 1);
+        QCOMPARE(m_fake.calls().filter("receive_message('tm', dbms_pipe.maxwait)").size() > 0,
+                 true);
+        QCOMPARE(oclose(&cda), 0);
+
+        for (const int length : {128, 129}) {
+            m_fake.clear();
+            QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+            const QByteArray name(length, 'p');
+            m_fake.send(name.constData(), Plain("long").constData());
+            QCOMPARE(Shown(Drain(&lda, name.constData(), false)), QStringList({"long"}));
+            QCOMPARE(m_fake.blocks(), length <= 128 ? 2 : 0); // the second finds the pipe empty
+        }
+    }
+
+    // Each round trip on a pipe asks for 16 messages, twice as many after one that came back
+    // full, at most 500, and 16 again after a short one; the cursor counts what is held,
+    // messages on the hold pipe included, exactly.
+    void tripsGrowAndHeldMessagesAreCounted() {
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        for (int i = 0; i < 1000; ++i)
+            m_fake.send("tm", Plain(QByteArray::number(i)).constData());
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        QCOMPARE(oheld(&cda, "tm", -1), 0);
+        short ind = 0;
+        QStringList log;
+        QList<int> held;
+        while (ReceiveStep(cda, &lda, "tm", ind, log))
+            held << oheld(&cda, "tm", -1);
+        QCOMPARE(held.size(), 1000);
+        QCOMPARE(held.mid(0, 2), QList<int>({15, 14}));
+        QCOMPARE(held.mid(15, 2), QList<int>({0, 31}));
+        QCOMPARE(held.last(), 0);
+        QCOMPARE(TripSizes(m_fake.calls()),
+                 QStringList({"16", "32", "64", "128", "256", "500", "500", "16"}));
+        QCOMPARE(oclose(&cda), 0);
+
+        m_fake.clear();
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        for (const QByteArray& text : {QByteArray("m1"), QByteArray(2500, 'h'), QByteArray("m3")})
+            m_fake.send("tm", Plain(text).constData());
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        QCOMPARE(oheld(&cda, "tm", -1), 1); // the long one, on the hold pipe
+        QCOMPARE(oheld(&cda, "other", -1), 0);
+        QVERIFY(ReceiveStep(cda, &lda, "tm", ind, log));
+        QCOMPARE(oheld(&cda, "tm", -1), 0);
         QCOMPARE(oclose(&cda), 0);
     }
 
@@ -846,8 +1045,10 @@ private slots:
         log += Drain(&lda, "tm", true);
         QCOMPARE(log.filter("item ok 9").join('|'),
                  QStringLiteral("item ok 9 'm1' ind=0|item ok 9 'm2' ind=0|item ok 9 'm3' ind=0"));
+        // The next round trip may have taken messages before the connection went: it says so.
         QCOMPARE(log.last(), QStringLiteral("receive error 3113 fc=4 ORA-03113: end-of-file on "
-                                            "communication channel sta=1 ind=-1"));
+                                            "communication channel up to 16 messages taken from "
+                                            "pipe tm could not be shown sta=1 ind=-1"));
     }
 
     // The whole road through the call layer: its data areas, oerhms, and the program's report.

@@ -1,466 +1,196 @@
-// The read-ahead block, its reply, and the receiver's statements answered from it.
-//
-// Parts: the block's text and its bounds; Reader and the reply's grammar (ParseReply: a batch of
-// messages, each with its plain and typed outcomes); writing an outcome into the program's
-// binds as the client library would; recognising the receiver's fixed statements (Recognise,
-// ReceiverBinds); the answers to them (AnswerStatus, AnswerUnpack, AnswerTyped).
-#include "OciReadAhead.h"
+// Read-ahead on the Oracle driver's log-on: one round trip of the block takes the messages waiting
+// on a pipe (16 at first, twice as many after a full trip, at most 500), and the receiver's
+// receive, unpack and typed item statements are answered from them. A trip that fails after
+// it may have taken messages says so; only a server that cannot run the block at all puts the
+// session on one statement per step, silently. The block and its reply are in OciBlock.cpp.
+#include "OciConnection.h"
 
 #include "Oci.h"
-#include "PlsqlTexts.h"
 
-#include <cctype>
-#include <charconv>
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 
 namespace ocidrv::ora {
 namespace {
 
-// Records the error being handled: its code, then the stack and the backtrace, which together
-// are what the client library reports for the same error left unhandled.
-#define TM_ERROR                                                                                   \
-    "'E' || f(TO_CHAR(-SQLCODE)) || f(DBMS_UTILITY.FORMAT_ERROR_STACK || "                         \
-    "DBMS_UTILITY.FORMAT_ERROR_BACKTRACE)"
-
-// The reply: "TM1|", then per message 'M', the outcome of :len, of :chr, the typed block's
-// steps, '.'; or 'H' and the pipe a message waits on; 'S' and the status of the receive that
-// ended the trip; 'X' when the block failed after receiving; 'Z' at the end. An outcome is
-// 'V' and a field, 'N' (NULL), 'U' (:v_res not assigned), 'Q' (not known here), or 'E' with
-// the code and the text. A field ends with '|'; '\' escapes '\', '|' (as '\!') and NUL ('\0').
-// Each unpack the receiver runs is run here the same way: the wrong-type ones first, since
-// they leave the item, then the one that takes it.
-const char kBlock[] =
-    "DECLARE TYPE nt IS TABLE OF NUMBER INDEX BY PLS_INTEGER; "
-    "TYPE vt IS TABLE OF VARCHAR2(32767) INDEX BY PLS_INTEGER; "
-    "TYPE dt IS TABLE OF DATE INDEX BY PLS_INTEGER; "
-    "TYPE rt IS TABLE OF RAW(32767) INDEX BY PLS_INTEGER; "
-    "TYPE it IS TABLE OF ROWID INDEX BY PLS_INTEGER; "
-    "TYPE tt IS TABLE OF PLS_INTEGER INDEX BY PLS_INTEGER; "
-    "pnum nt; pvc vt; pdat dt; praw rt; prid it; ptyp tt; "
-    "pipe_name VARCHAR2(128) := :tm_pipe; hold_pipe VARCHAR2(128); "
-    "max_msgs PLS_INTEGER := :tm_max; room PLS_INTEGER := :tm_room; cap PLS_INTEGER := :tm_cap; "
-    "buf VARCHAR2(32767) := 'TM1|'; msg VARCHAR2(32767); used PLS_INTEGER := 4; "
-    "cnt PLS_INTEGER := 0; sta INTEGER; typ INTEGER; t1 INTEGER; k PLS_INTEGER; "
-    "num NUMBER; s VARCHAR2(32767); chr_data VARCHAR2(2000); num_data NUMBER; dat_data DATE; "
-    "raw_data RAW(30000); row_data ROWID; lo VARCHAR2(32767); co VARCHAR2(32767); "
-    "ty VARCHAR2(32767); hold BOOLEAN; alive BOOLEAN; whole BOOLEAN; "
-    "FUNCTION f(x VARCHAR2) RETURN VARCHAR2 IS BEGIN "
-    "RETURN REPLACE(REPLACE(REPLACE(x, '\\', '\\\\'), '|', '\\!'), CHR(0), '\\0') || '|'; END; "
-    "FUNCTION u8(x VARCHAR2) RETURN PLS_INTEGER IS BEGIN "
-    "RETURN NVL(LENGTHB(CONVERT(x, 'AL32UTF8')), 0); END; "
-    "BEGIN hold_pipe := SUBSTR(dbms_pipe.unique_session_name, 1, 100) || '$TM' || :tm_hold; "
-    "LOOP EXIT WHEN cnt >= max_msgs OR used > room; "
-    "sta := dbms_pipe.receive_message(pipe_name, 0); "
-    "IF sta <> 0 THEN buf := buf || 'S' || f(TO_CHAR(sta)); EXIT; END IF; "
-    "cnt := cnt + 1; pnum.DELETE; pvc.DELETE; pdat.DELETE; praw.DELETE; prid.DELETE; "
-    "ptyp.DELETE; lo := NULL; co := NULL; ty := NULL; hold := FALSE; alive := TRUE; "
-    "whole := TRUE; k := 0; t1 := NULL; "
-    "LOOP typ := dbms_pipe.next_item_type; k := k + 1; "
-    "IF k = 1 THEN t1 := typ; "
-    "IF typ <> 6 THEN BEGIN dbms_pipe.unpack_message(num); "
-    "EXCEPTION WHEN OTHERS THEN lo := " TM_ERROR "; END; END IF; "
-    "IF typ NOT IN (6, 9) THEN BEGIN dbms_pipe.unpack_message(s); "
-    "EXCEPTION WHEN OTHERS THEN co := " TM_ERROR "; END; END IF; "
-    "ELSIF k = 2 AND t1 = 6 AND typ <> 9 THEN BEGIN dbms_pipe.unpack_message(s); "
-    "EXCEPTION WHEN OTHERS THEN co := " TM_ERROR "; END; END IF; "
-    "IF typ = 0 THEN IF alive THEN ty := ty || 'T' || f('0') || 'N'; END IF; EXIT; END IF; "
-    "ptyp(k) := typ; "
-    "IF typ = 6 THEN BEGIN dbms_pipe.unpack_message(num); pnum(k) := num; "
-    "IF k = 1 THEN IF num IS NULL THEN lo := 'N'; "
-    "ELSIF num = TRUNC(num) AND num BETWEEN -2147483648 AND 2147483647 THEN "
-    "lo := 'V' || f(TO_CHAR(num)); ELSE hold := TRUE; END IF; END IF; "
-    "IF alive THEN num_data := num; ty := ty || 'T' || f('6') || CASE WHEN TO_CHAR(num_data) "
-    "IS NULL THEN 'N' ELSE 'V' || f(TO_CHAR(num_data)) END; END IF; "
-    "EXCEPTION WHEN OTHERS THEN IF k = 1 THEN lo := " TM_ERROR "; END IF; "
-    "IF alive THEN ty := ty || " TM_ERROR "; END IF; alive := FALSE; whole := FALSE; END; "
-    "ELSIF typ = 9 THEN BEGIN dbms_pipe.unpack_message(s); pvc(k) := s; "
-    "IF k = 1 OR (k = 2 AND t1 = 6) THEN IF s IS NULL THEN co := 'N'; "
-    "ELSIF u8(s) <= 1999 THEN co := 'V' || f(s); ELSE hold := TRUE; END IF; END IF; "
-    "EXCEPTION WHEN OTHERS THEN IF k = 1 OR (k = 2 AND t1 = 6) THEN co := " TM_ERROR "; "
-    "END IF; IF alive THEN ty := ty || " TM_ERROR "; END IF; alive := FALSE; whole := FALSE; "
-    "END; "
-    "IF alive THEN BEGIN chr_data := s; ty := ty || 'T' || f('9') || CASE WHEN chr_data IS "
-    "NULL THEN 'N' ELSE 'V' || f(chr_data) END; "
-    "EXCEPTION WHEN VALUE_ERROR THEN hold := TRUE; alive := FALSE; END; END IF; "
-    "ELSIF typ = 12 THEN BEGIN dbms_pipe.unpack_message(dat_data); pdat(k) := dat_data; "
-    "IF alive THEN ty := ty || 'T' || f('12') || CASE WHEN TO_CHAR(dat_data) IS NULL THEN 'N' "
-    "ELSE 'V' || f(TO_CHAR(dat_data)) END; END IF; "
-    "EXCEPTION WHEN OTHERS THEN IF alive THEN ty := ty || " TM_ERROR "; END IF; "
-    "alive := FALSE; whole := FALSE; END; "
-    "ELSIF typ = 11 THEN BEGIN dbms_pipe.unpack_message(row_data); prid(k) := row_data; "
-    "IF alive THEN ty := ty || 'T' || f('11') || 'V' || f('UNKNOWN'); END IF; "
-    "EXCEPTION WHEN OTHERS THEN IF alive THEN ty := ty || " TM_ERROR "; END IF; "
-    "alive := FALSE; whole := FALSE; END; "
-    "ELSIF typ = 23 THEN BEGIN dbms_pipe.unpack_message(raw_data); praw(k) := raw_data; "
-    "IF alive THEN ty := ty || 'T' || f('23') || 'V' || f('UNKNOWN'); END IF; "
-    "EXCEPTION WHEN OTHERS THEN IF alive THEN ty := ty || " TM_ERROR "; END IF; "
-    "alive := FALSE; whole := FALSE; END; "
-    "ELSE IF alive THEN ty := ty || 'T' || f(TO_CHAR(typ)) || 'U'; END IF; "
-    "alive := FALSE; whole := FALSE; END IF; "
-    "EXIT WHEN NOT whole; END LOOP; "
-    "msg := 'M' || NVL(lo, 'Q') || NVL(co, 'Q') || ty || '.'; "
-    "IF hold OR used + u8(msg) > cap THEN IF whole THEN dbms_pipe.reset_buffer; "
-    "FOR j IN 1 .. k - 1 LOOP IF ptyp(j) = 6 THEN dbms_pipe.pack_message(pnum(j)); "
-    "ELSIF ptyp(j) = 9 THEN dbms_pipe.pack_message(pvc(j)); "
-    "ELSIF ptyp(j) = 12 THEN dbms_pipe.pack_message(pdat(j)); "
-    "ELSIF ptyp(j) = 23 THEN dbms_pipe.pack_message_raw(praw(j)); "
-    "ELSE dbms_pipe.pack_message_rowid(prid(j)); END IF; END LOOP; "
-    "sta := dbms_pipe.send_message(hold_pipe, 0); "
-    "IF sta = 0 THEN buf := buf || 'H' || f(hold_pipe); EXIT; END IF; END IF; "
-    "IF used + u8(msg) > cap THEN buf := buf || 'X'; EXIT; END IF; END IF; "
-    "buf := buf || msg; used := used + u8(msg); END LOOP; :tm_buf := buf || 'Z'; "
-    "EXCEPTION WHEN OTHERS THEN :tm_buf := buf || 'XZ'; END;";
-#undef TM_ERROR
-
-// Reads the reply token by token.
-class Reader {
-public:
-    explicit Reader(std::string_view text) : m_text(text) {}
-
-    bool Tag(char& tag) {
-        if (m_at >= m_text.size())
-            return false;
-        tag = m_text[m_at++];
-        return true;
-    }
-    bool Field(std::string& out) {
-        out.clear();
-        while (m_at < m_text.size()) {
-            const char c = m_text[m_at++];
-            if (c == '|')
-                return true;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (m_at >= m_text.size())
-                return false;
-            const char e = m_text[m_at++];
-            if (e == '\\')
-                out += '\\';
-            else if (e == '!')
-                out += '|';
-            else if (e == '0')
-                out += '\0';
-            else
-                return false;
-        }
-        return false;
-    }
-    bool Number(int& out) {
-        std::string field;
-        if (!Field(field))
-            return false;
-        const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), out);
-        return ec == std::errc() && end == field.data() + field.size();
-    }
-    bool Prefix(std::string_view prefix) {
-        if (m_text.substr(m_at, prefix.size()) != prefix)
-            return false;
-        m_at += prefix.size();
-        return true;
-    }
-
-private:
-    std::string_view m_text;
-    std::size_t m_at = 0;
-};
-
-// The server's error as the client library would report it: without its closing line feed.
-bool ReadFailure(Reader& in, Outcome& out) {
-    int code = 0;
-    std::string text;
-    if (!in.Number(code) || !in.Field(text) || code == 0)
-        return false;
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.pop_back();
-    out.kind = Outcome::Failure;
-    out.error = text.empty() ? Numbered(code, "(no message text)") : Error{code, text};
-    return true;
-}
-
-// One outcome after its tag.
-bool ReadOutcome(Reader& in, char tag, Outcome& out) {
-    out = {};
-    switch (tag) {
-    case 'V':
-        out.kind = Outcome::Value;
-        return in.Field(out.value);
-    case 'N':
-        out.kind = Outcome::Null;
-        return true;
-    case 'U':
-        out.kind = Outcome::Unassigned;
-        return true;
-    case 'Q':
-        out.kind = Outcome::Unknown;
-        return true;
-    case 'E':
-        return ReadFailure(in, out);
-    default:
-        return false;
-    }
-}
-
-bool ReadMessage(Reader& in, HeldMessage& message) {
-    char tag = 0;
-    if (!in.Tag(tag) || !ReadOutcome(in, tag, message.length) || !in.Tag(tag) ||
-        !ReadOutcome(in, tag, message.text))
-        return false;
-    for (;;) {
-        if (!in.Tag(tag))
-            return false;
-        if (tag == '.')
-            return true;
-        TypedStep step;
-        if (tag == 'T') {
-            if (!in.Number(step.type) || !in.Tag(tag) || tag == 'E' || tag == 'Q' ||
-                !ReadOutcome(in, tag, step.result))
-                return false;
-        } else if (tag != 'E' || !ReadFailure(in, step.result)) {
-            return false;
-        }
-        message.typed.push_back(std::move(step));
-    }
-}
-
-const Bind* Named(const std::vector<Bind>& binds, std::string_view name) {
-    for (const Bind& bind : binds)
-        if (SameName(bind.name, name))
-            return &bind;
-    return nullptr;
-}
-
-// The integer into the variable of the bound length, or false when it does not fit.
-bool WriteInteger(const Bind& bind, long long value) {
-    if (bind.buffer == nullptr)
-        return true;
-    const auto put = [&](auto typed) {
-        using T = decltype(typed);
-        if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
-            return false;
-        const T v = T(value);
-        std::memcpy(bind.buffer, &v, sizeof v);
-        return true;
-    };
-    switch (bind.length) {
-    case 1:
-        return put(std::int8_t{});
-    case 2:
-        return put(std::int16_t{});
-    case 4:
-        return put(std::int32_t{});
-    case 8:
-        return put(std::int64_t{});
-    default:
-        return false;
-    }
-}
-
-void SetIndicator(const Bind& bind, short value) {
-    if (bind.indicator != nullptr)
-        *bind.indicator = value;
-}
-
-// What the server gives a statement whose outcome the block could not know: the value did
-// not come back with the messages read ahead.
-Error NotReadAhead() {
-    return Numbered(OCI_RC_VALUE_ERROR,
-                    "PL/SQL: numeric or value error: the item could not be read ahead");
-}
-
-// Writes one value into a bind: a NULL, a text, or an integer given as text.
-bool WriteValue(const Bind& bind, const Outcome& outcome, Error& error) {
-    if (outcome.kind == Outcome::Null) {
-        SetIndicator(bind, -1);
-        return true;
-    }
-    if (outcome.kind == Outcome::Unassigned) {
-        // An IN OUT bind the block never assigned comes back as it went in; an empty string
-        // went in, and comes back, as NULL.
-        const bool empty = bind.type == SQLT_STR && bind.buffer != nullptr && bind.length > 0 &&
-                           *static_cast<const char*>(bind.buffer) == '\0';
-        if (empty)
-            SetIndicator(bind, -1);
-        return true;
-    }
-    if (bind.type == SQLT_INT) {
-        long long value = 0;
-        const std::string& text = outcome.value;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (ec != std::errc() || end != text.data() + text.size() || !WriteInteger(bind, value)) {
-            error = NotReadAhead();
-            return false;
-        }
-    } else {
-        if (bind.buffer != nullptr) {
-            if (int(outcome.value.size()) + 1 > bind.length) {
-                error = NotReadAhead();
-                return false;
-            }
-            std::memcpy(bind.buffer, outcome.value.data(), outcome.value.size());
-            static_cast<char*>(bind.buffer)[outcome.value.size()] = '\0';
-        }
-    }
-    SetIndicator(bind, 0);
-    return true;
-}
-
-// The pipe's name from the quoted literal that starts at text, up to the literal's end.
-bool Unquote(std::string_view text, std::string_view after, std::string& name) {
-    name.clear();
-    std::size_t i = 0;
-    for (;;) {
-        if (i >= text.size())
-            return false;
-        if (text[i] == '\'') {
-            if (i + 1 < text.size() && text[i + 1] == '\'') {
-                name += '\'';
-                i += 2;
-                continue;
-            }
-            return text.substr(i) == after;
-        }
-        name += text[i++];
-    }
-}
+// What the server reports for a PL/SQL block that does not compile.
+constexpr int kCompilationError = 6550;
 
 } // namespace
 
-const std::string& ReadAheadBlock() {
-    static const std::string block = kBlock;
-    return block;
+// The hold pipe's number for a pipe: one per pipe, so that each pipe's held message waits on
+// a pipe of its own.
+int Connection::HoldId(const std::string& pipe) {
+    const auto [it, added] = m_holdIds.emplace(pipe, int(m_holdIds.size()) + 1);
+    return it->second;
 }
 
-bool ParseReply(std::string_view reply, Batch& batch) {
-    batch = {};
-    Reader in(reply);
-    if (!in.Prefix("TM1|"))
-        return false;
-    for (;;) {
-        char tag = 0;
-        if (!in.Tag(tag))
-            return false;
-        switch (tag) {
-        case 'M': {
-            HeldMessage message;
-            if (!ReadMessage(in, message))
-                return false;
-            batch.held.push_back({std::move(message), {}});
-            break;
-        }
-        case 'H': {
-            Held held;
-            if (!in.Field(held.holdPipe) || held.holdPipe.empty())
-                return false;
-            batch.held.push_back(std::move(held));
-            break;
-        }
-        case 'S': {
-            int status = 0;
-            if (!in.Number(status))
-                return false;
-            batch.finalStatus = status;
-            break;
-        }
-        case 'X':
-            batch.broken = true;
-            break;
-        case 'Z':
-            return !in.Tag(tag);
-        default:
-            return false;
-        }
-    }
-}
-
-Fixed Recognise(const std::string& statement) {
-    static constexpr std::string_view kReceiveStart = "begin :sta := dbms_pipe.receive_message('";
-    static constexpr std::string_view kReceiveEnd = "', 0); end;";
-    static constexpr std::string_view kPurgeStart = "begin dbms_pipe.purge('";
-    static constexpr std::string_view kPurgeEnd = "'); end;";
-    const std::string_view text = statement;
-    Fixed fixed;
-    if (text == "begin dbms_pipe.unpack_message(:len); end;")
-        fixed.kind = Fixed::UnpackLength;
-    else if (text == "begin dbms_pipe.unpack_message(:chr); end;")
-        fixed.kind = Fixed::UnpackText;
-    else if (text == kTypedItemBlock)
-        fixed.kind = Fixed::TypedItem;
-    else if (text.starts_with(kReceiveStart) &&
-             Unquote(text.substr(kReceiveStart.size()), kReceiveEnd, fixed.pipe))
-        fixed.kind = Fixed::Receive;
-    else if (text.starts_with(kPurgeStart) &&
-             Unquote(text.substr(kPurgeStart.size()), kPurgeEnd, fixed.pipe))
-        fixed.kind = Fixed::Purge;
-    return fixed;
-}
-
-bool ReceiverBinds(Fixed::Kind kind, const std::vector<Bind>& binds) {
-    const auto one = [&](std::string_view name, int type) {
-        return binds.size() == 1 && SameName(binds[0].name, name) && binds[0].type == type;
+// One round trip of the read-ahead block, asking for most messages. Refused when the server
+// did not run the block at all (it does not compile there: nothing was taken); Failed when it
+// may have run, with the error to report.
+Connection::Trip Connection::RunBlock(const std::string& pipe, int most, Batch& batch,
+                                      Error& error) {
+    std::string name = pipe;
+    std::string hold = std::to_string(HoldId(pipe));
+    std::int32_t max = most, room = kReceiveRoom, cap = kReplyCapBytes;
+    std::vector<char> reply(kReplyBufferBytes, '\0');
+    short indicator = -1;
+    const std::vector<Bind> binds = {
+        {":tm_pipe", name.data(), int(name.size()) + 1, SQLT_STR, nullptr},
+        {":tm_hold", hold.data(), int(hold.size()) + 1, SQLT_STR, nullptr},
+        {":tm_max", &max, sizeof max, SQLT_INT, nullptr},
+        {":tm_room", &room, sizeof room, SQLT_INT, nullptr},
+        {":tm_cap", &cap, sizeof cap, SQLT_INT, nullptr},
+        {":tm_buf", reply.data(), int(reply.size()), SQLT_STR, &indicator},
     };
-    switch (kind) {
-    case Fixed::Receive:
-        return one(":sta", SQLT_INT);
-    case Fixed::UnpackLength:
-        return one(":len", SQLT_INT);
-    case Fixed::UnpackText:
-        return one(":chr", SQLT_STR);
-    case Fixed::TypedItem: {
-        const Bind* type = Named(binds, ":v_typ");
-        const Bind* result = Named(binds, ":v_res");
-        return binds.size() == 2 && type != nullptr && type->type == SQLT_INT &&
-               result != nullptr && result->type == SQLT_STR;
+    if (!RunStatement(*this, ReadAheadBlock(), binds, error)) {
+        // PL/SQL compilation errors all come as ORA-06550.
+        if (error.code == kCompilationError)
+            return Trip::Refused;
+    } else if (indicator != 0) {
+        error = Numbered(OCI_RC_PROTOCOL_ERROR, "the read-ahead block returned no reply");
+    } else {
+        reply.back() = '\0';
+        if (ParseReply(reply.data(), batch))
+            return Trip::Ran;
+        error =
+            Numbered(OCI_RC_PROTOCOL_ERROR, "the reply of the read-ahead block could not be read");
     }
-    default:
-        return binds.empty();
-    }
+    error.message += " " + LostMessages(std::size_t(most), pipe);
+    return Trip::Failed;
 }
 
-bool AnswerStatus(int status, const std::vector<Bind>& binds) {
-    const Outcome outcome{Outcome::Value, std::to_string(status), {}};
-    Error ignored;
-    return WriteValue(binds[0], outcome, ignored);
+// Runs the block for an empty pipe of read-ahead and answers the receive from its reply.
+bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& statement,
+                               const std::vector<Bind>& binds, Error& error) {
+    const auto size = m_tripSize.find(pipe);
+    const int most = size == m_tripSize.end() ? kFirstTrip : size->second;
+    Batch batch;
+    switch (RunBlock(pipe, most, batch, error)) {
+    case Trip::Refused: {
+        // The server cannot run the block: when its own receive works, this session goes on
+        // one statement per step.
+        const bool received = RunStatement(*this, statement, binds, error);
+        if (received)
+            m_readAhead = false;
+        return received;
+    }
+    case Trip::Failed:
+        m_tripSize.erase(pipe);
+        return false;
+    case Trip::Ran:
+        break;
+    }
+    if (!batch.failure && int(batch.held.size()) >= most)
+        m_tripSize[pipe] = std::min(most * 2, kMessagesPerTrip);
+    else
+        m_tripSize.erase(pipe);
+    if (batch.failure) {
+        Error failure = *batch.failure;
+        if (batch.lost > 0)
+            failure.message += " " + LostMessages(std::size_t(batch.lost), pipe);
+        m_failed[pipe] = std::move(failure);
+    }
+    if (!batch.held.empty()) {
+        std::deque<Held>& held = m_held[pipe];
+        for (Held& entry : batch.held)
+            held.push_back(std::move(entry));
+        return Receive(Fixed{Fixed::Receive, pipe, false}, statement, binds, error);
+    }
+    if (batch.failure)
+        return Receive(Fixed{Fixed::Receive, pipe, false}, statement, binds, error);
+    if (batch.finalStatus) {
+        error = {};
+        return AnswerStatus(*batch.finalStatus, binds);
+    }
+    // A trip that took nothing and saw no status (asked for none): the server answers.
+    return RunStatement(*this, statement, binds, error);
 }
 
-bool AnswerUnpack(const Outcome& outcome, const std::vector<Bind>& binds, Error& error) {
-    if (outcome.kind == Outcome::Failure) {
-        error = outcome.error;
-        return false;
-    }
-    if (outcome.kind == Outcome::Unknown) {
-        error = NotReadAhead();
-        return false;
-    }
-    return WriteValue(binds[0], outcome, error);
-}
-
-bool AnswerTyped(const TypedStep& step, const std::vector<Bind>& binds, Error& error) {
-    if (step.result.kind == Outcome::Failure) {
-        error = step.result.error;
-        return false;
-    }
-    if (step.result.kind == Outcome::Unknown) {
-        error = NotReadAhead();
-        return false;
-    }
-    // Nothing is written unless all of it can be.
-    const Bind* result = Named(binds, ":v_res");
-    if (step.result.kind == Outcome::Value && int(step.result.value.size()) + 1 > result->length) {
-        error = NotReadAhead();
-        return false;
-    }
-    // In the order the binds were made, as the server writes them back.
-    for (const Bind& bind : binds) {
-        const bool isType = SameName(bind.name, ":v_typ");
-        const Outcome value =
-            isType ? Outcome{Outcome::Value, std::to_string(step.type), {}} : step.result;
-        if (!WriteValue(bind, value, error))
+bool Connection::Receive(const Fixed& fixed, const std::string& statement,
+                         const std::vector<Bind>& binds, Error& error) {
+    const std::string& pipe = fixed.pipe;
+    m_current.reset();
+    const auto found = m_held.find(pipe);
+    if (found == m_held.end()) {
+        if (const auto failed = m_failed.find(pipe); failed != m_failed.end()) {
+            error = std::move(failed->second);
+            m_failed.erase(failed);
             return false;
+        }
+        // A receive that waits, or on a name longer than the block's variable, is the
+        // server's own; so is every receive once read-ahead is off.
+        if (!m_readAhead || fixed.wait || pipe.size() > kLongestPipeName)
+            return RunStatement(*this, statement, binds, error);
+        return ReadAheadOnce(pipe, statement, binds, error);
     }
+    std::deque<Held>& held = found->second;
+    Held next = std::move(held.front());
+    held.pop_front();
+    if (held.empty())
+        m_held.erase(found);
+    if (!next.message) {
+        // The message waits on the session's own pipe: received from there, its unpacks go to
+        // the server.
+        std::vector<char> name(next.holdPipe.begin(), next.holdPipe.end());
+        name.push_back('\0');
+        std::vector<Bind> redirected = binds;
+        redirected.push_back({":tm_pipe", name.data(), int(name.size()), SQLT_STR, nullptr});
+        if (!RunStatement(*this, "begin :sta := dbms_pipe.receive_message(:tm_pipe, 0); end;",
+                          redirected, error)) {
+            m_held[pipe].push_front(std::move(next));
+            return false;
+        }
+        return true;
+    }
+    m_current = std::move(next.message);
+    m_plainSteps = m_typedSteps = 0;
+    error = {};
+    return AnswerStatus(0, binds);
+}
+
+bool Connection::Unpack(Fixed::Kind kind, const std::string& statement,
+                        const std::vector<Bind>& binds, Error& error) {
+    // A statement the message in memory cannot answer goes to the server, as without
+    // read-ahead; the receiver never sends one.
+    if (!m_current)
+        return RunStatement(*this, statement, binds, error);
+    error = {};
+    if (kind == Fixed::TypedItem) {
+        if (m_plainSteps > 0)
+            return RunStatement(*this, statement, binds, error);
+        const std::vector<TypedStep>& steps = m_current->typed;
+        const TypedStep step = m_typedSteps < steps.size() ? steps[m_typedSteps] : TypedStep{};
+        ++m_typedSteps;
+        return AnswerTyped(step, binds, error);
+    }
+    const std::size_t expected = kind == Fixed::UnpackLength ? 0 : 1;
+    if (m_typedSteps > 0 || m_plainSteps != expected)
+        return RunStatement(*this, statement, binds, error);
+    ++m_plainSteps;
+    return AnswerUnpack(expected == 0 ? m_current->length : m_current->text, binds, error);
+}
+
+bool Connection::Purge(const std::string& pipe, const std::string& statement,
+                       const std::vector<Bind>& binds, Error& error) {
+    if (!RunStatement(*this, statement, binds, error))
+        return false;
+    // What was read ahead from the pipe goes with it, and so does a message on its hold pipe.
+    const auto found = m_held.find(pipe);
+    if (found != m_held.end()) {
+        for (const Held& entry : found->second) {
+            if (entry.message)
+                continue;
+            std::vector<char> name(entry.holdPipe.begin(), entry.holdPipe.end());
+            name.push_back('\0');
+            Error ignored;
+            RunStatement(*this, "begin dbms_pipe.purge(:tm_pipe); end;",
+                         {{":tm_pipe", name.data(), int(name.size()), SQLT_STR, nullptr}}, ignored);
+        }
+        m_held.erase(found);
+    }
+    m_failed.erase(pipe);
+    m_tripSize.erase(pipe);
     return true;
 }
 

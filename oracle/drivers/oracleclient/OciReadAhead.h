@@ -30,7 +30,13 @@ namespace ocidrv::ora {
 inline constexpr int kReplyBufferBytes = 32767; // the OUT buffer, terminator included
 inline constexpr int kReplyCapBytes = 32000;    // the reply's UTF-8 bytes, at most
 inline constexpr int kReceiveRoom = 16000;      // no further receive once the reply is longer
+// A round trip asks for kFirstTrip messages, then twice as many for each further trip on the
+// same pipe that came back full, up to kMessagesPerTrip: a trip that fails in flight can lose
+// only what it asked for, and a short burst is not taken whole before any of it is shown.
+inline constexpr int kFirstTrip = 16;
 inline constexpr int kMessagesPerTrip = 500;
+// Pipe names longer than the block's variable go one statement per step.
+inline constexpr std::size_t kLongestPipeName = 128;
 // The longest text the block answers for :chr from memory: it fits the receiver's 2000-byte
 // buffer with its terminator whatever the bind's length semantics.
 inline constexpr int kLongestHeldText = 1999;
@@ -68,8 +74,14 @@ struct Held {
 struct Batch {
     std::vector<Held> held;
     std::optional<int> finalStatus; // the receive that ended the trip, when not 0
-    bool broken = false;            // the block failed after its first receive
+    // The error that ended the block early, and how many messages it had taken and lost
+    // with it (0 or 1); what came before it is in held.
+    std::optional<Error> failure;
+    int lost = 0;
 };
+
+// The sentence added to the failure of a round trip that may have taken messages.
+std::string LostMessages(std::size_t most, const std::string& pipe);
 
 // Reads the block's reply; false when it is not one (the block did not run as written).
 bool ParseReply(std::string_view reply, Batch& batch);
@@ -77,7 +89,8 @@ bool ParseReply(std::string_view reply, Batch& batch);
 // The receiver's fixed statements, recognised word for word.
 struct Fixed {
     enum Kind { Other, Receive, Purge, UnpackLength, UnpackText, TypedItem } kind = Other;
-    std::string pipe; // Receive, Purge: the pipe's name, quotes undone
+    std::string pipe;  // Receive, Purge: the pipe's name, quotes undone
+    bool wait = false; // Receive: with a time-out other than 0
 };
 Fixed Recognise(const std::string& statement);
 
