@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
@@ -31,6 +32,10 @@ public:
 
     // This run's journal; empty when switched off.
     QString GetPathName() const { return m_strPathName; }
+    // True when path names this run's journal, by its own name or any other (a link).
+    bool IsJournal(const QString& path) const;
+    // How many times the text written so far has been put on the disk (fdatasync).
+    int SyncCount() const { return m_nSyncs; }
 
     // The folder of all journals: $XDG_STATE_HOME/tidemark/sessions, ~/.local/state standing
     // in for the variable when it is unset (or not an absolute path).
@@ -74,5 +79,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable_any m_syncWanted;
     bool m_bSyncWanted = false; // guarded by m_mutex
+    std::atomic<int> m_nSyncs = 0;
     std::jthread m_syncer;      // last: ends before the file is closed
 };

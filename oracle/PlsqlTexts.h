@@ -12,7 +12,9 @@ enum ItemType : int {
     kItemVarchar2 = 9,
     kItemRowid = 11,
     kItemDate = 12,
+    kItemTimestamp = 13,
     kItemRaw = 23,
+    kItemRecord = 24,
 };
 
 // Asks for the type of the next item of the received message (:v_typ) and hands back the item
