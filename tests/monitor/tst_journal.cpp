@@ -118,6 +118,7 @@ private slots:
         }
         {
             // Every write asks for the bytes to be put on the disk.
+            JournalHome own;
             CSessionJournal j;
             j.Append("one");
             QTRY_COMPARE(j.SyncCount(), 1);
@@ -147,13 +148,14 @@ private slots:
         CSessionJournal::RemoveOldJournals(names[0], 50, 25); // room for two of the three
         QCOMPARE(home.files(), QStringList({names[0], names[4], names[5], "notes.txt"}));
         // One that does not fit takes every older one with it, however small.
+        auto touch = [&](const QString& name, int days) {
+            QFile f(home.folder() + '/' + name);
+            return f.open(QIODevice::Append) &&
+                   f.setFileTime(QDateTime::currentDateTime().addDays(days),
+                                 QFileDevice::FileModificationTime);
+        };
         QVERIFY(WriteFile(home.folder() + '/' + names[4], QByteArray(30, 'x')));
-        QVERIFY(QFile(home.folder() + '/' + names[4])
-                    .setFileTime(QDateTime::currentDateTime().addDays(-1),
-                                 QFileDevice::FileModificationTime));
-        QVERIFY(QFile(home.folder() + '/' + names[0])
-                    .setFileTime(QDateTime::currentDateTime().addDays(-2),
-                                 QFileDevice::FileModificationTime));
+        QVERIFY(touch(names[4], -1) && touch(names[0], -2));
         CSessionJournal::RemoveOldJournals(names[5], 50, 25);
         QCOMPARE(home.files(), QStringList({names[5], "notes.txt"}));
         // Making the journal of a run prunes the folder: the newest 50 are left.
