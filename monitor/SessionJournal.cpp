@@ -222,7 +222,8 @@ void CSessionJournal::Append(const QString& text) {
 bool CSessionJournal::IsJournal(const QString& path) const {
     if (m_strPathName.isEmpty() || path.isEmpty())
         return false;
-    struct stat file {}, journal {};
+    struct stat file {};
+    struct stat journal {};
     if (m_file.valid() && ::stat(QFile::encodeName(path).constData(), &file) == 0 &&
         ::fstat(m_file.get(), &journal) == 0)
         return file.st_dev == journal.st_dev && file.st_ino == journal.st_ino;

@@ -298,8 +298,8 @@ void CTidemarkView::SetDrainState(DrainState next) {
 // but this drain would ever show them. So a piece never ends on its time while the log-on
 // holds any (they cost no round trip: a batch is shown within milliseconds), and whatever
 // ends or redirects the drain between pieces (Exit, New, Options, Purge) never meets one.
-bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
-                                   short& indicator, Receiving how) {
+bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator,
+                                   Receiving how) {
     const QByteArray pipe = m_strPipeName.toUtf8();
     const int held = cursor.HeldMessages(pipe.constData());
     if (held == 0)

@@ -32,8 +32,9 @@ struct JournalHome {
 // What the pipe still holds, taken off it by a side session: each message's text.
 QStringList takeRest(PipeSender& s, const QString& pipe) {
     QStringList rest;
-    while (s.scalar(QStringLiteral("SELECT dbms_pipe.receive_message(%1, 0)")
-                        .arg(SqlLiteral(pipe))) == QLatin1String("0")) {
+    while (
+        s.scalar(QStringLiteral("SELECT dbms_pipe.receive_message(%1, 0)").arg(SqlLiteral(pipe))) ==
+        QLatin1String("0")) {
         s.scalar("SELECT dbms_pipe.unpack_message_number()");
         rest << s.scalar("SELECT dbms_pipe.unpack_message_text()");
     }

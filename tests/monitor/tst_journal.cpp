@@ -160,9 +160,10 @@ private slots:
         QCOMPARE(home.files(), QStringList({names[5], "notes.txt"}));
         // Making the journal of a run prunes the folder: the newest 50 are left.
         for (int i = 0; i < 55; ++i)
-            QVERIFY(WriteFile(home.folder() + QStringLiteral("/2025-01-01T10.00.%1-1.log")
-                                                  .arg(i, 2, 10, QLatin1Char('0')),
-                              "x"));
+            QVERIFY(WriteFile(
+                home.folder() +
+                    QStringLiteral("/2025-01-01T10.00.%1-1.log").arg(i, 2, 10, QLatin1Char('0')),
+                "x"));
         const CSessionJournal running;
         QCOMPARE(home.files().size(), CSessionJournal::nMaxJournals + 1); // and notes.txt
     }
@@ -265,8 +266,8 @@ private slots:
         const int journaled = int(journal.count("\r\n"));
         QVERIFY(left == 0 || first >= journaled);
         const int lost = sent - journaled - left;
-        qInfo("sent %d, journaled %d, still in the pipe %d, lost %d", sent.load(), journaled,
-              left, lost);
+        qInfo("sent %d, journaled %d, still in the pipe %d, lost %d", sent.load(), journaled, left,
+              lost);
         QVERIFY(lost >= 0 && lost <= kLargestBatch);
     }
 

@@ -132,12 +132,11 @@ void TestReceiver::everyOrafceItemTypeIsShownInOrder() {
     LogWindow m("all_items", true, true);
     MessageBoxRecorder boxes;
     const QString stamptz = m_sender->scalar("SELECT timestamptz '2013-01-01 09:00:00+00'::text");
-    QVERIFY(m_sender->sendItems("all_items",
-                                {"'text'::text", "date '2013-01-01'",
-                                 "timestamp '2013-01-01 09:00:00'",
-                                 "timestamptz '2013-01-01 09:00:00+00'", "42.5::numeric",
-                                 "7::integer", "8::bigint", "'\\x0102'::bytea", "row(2, 'rob')",
-                                 "'last'::text"}) == 0);
+    QVERIFY(
+        m_sender->sendItems(
+            "all_items", {"'text'::text", "date '2013-01-01'", "timestamp '2013-01-01 09:00:00'",
+                          "timestamptz '2013-01-01 09:00:00+00'", "42.5::numeric", "7::integer",
+                          "8::bigint", "'\\x0102'::bytea", "row(2, 'rob')", "'last'::text"}) == 0);
     QVERIFY(m.drain());
     QCOMPARE(m.log(), "MESSAGE:\r\nVARCHAR2:\t'text'\r\nDATE:\t'2013-01-01'\r\n"
                       "'2013-01-01 09:00:00'\r\n'" +
