@@ -132,15 +132,20 @@ void TestReceiver::everyOrafceItemTypeIsShownInOrder() {
     LogWindow m("all_items", true, true);
     MessageBoxRecorder boxes;
     const QString stamptz = m_sender->scalar("SELECT timestamptz '2013-01-01 09:00:00+00'::text");
-    QVERIFY(
-        m_sender->sendItems(
-            "all_items", {"'text'::text", "date '2013-01-01'", "timestamp '2013-01-01 09:00:00'",
-                          "timestamptz '2013-01-01 09:00:00+00'", "42.5::numeric", "7::integer",
-                          "8::bigint", "'\\x0102'::bytea", "row(2, 'rob')", "'last'::text"}) == 0);
+    // orafce keeps a timestamp as one with its time zone: it comes back as the server shows that.
+    const QString stamp = m_sender->scalar("SELECT timestamp '2013-01-01 09:00:00'::timestamptz");
+    // A row of a named type: orafce cannot unpack an anonymous one at all.
+    QVERIFY(m_sender->exec("DROP TYPE IF EXISTS all_items_row; CREATE TYPE all_items_row AS (n "
+                           "integer, t text)"));
+    QVERIFY(m_sender->sendItems(
+                "all_items",
+                {"'text'::text", "date '2013-01-01'", "timestamp '2013-01-01 09:00:00'",
+                 "timestamptz '2013-01-01 09:00:00+00'", "42.5::numeric", "7::integer", "8::bigint",
+                 "'\\x0102'::bytea", "row(2, 'rob')::all_items_row", "'last'::text"}) == 0);
     QVERIFY(m.drain());
     QCOMPARE(m.log(), "MESSAGE:\r\nVARCHAR2:\t'text'\r\nDATE:\t'2013-01-01'\r\n"
-                      "'2013-01-01 09:00:00'\r\n'" +
-                          stamptz.toUtf8() +
+                      "'" +
+                          stamp.toUtf8() + "'\r\n'" + stamptz.toUtf8() +
                           "'\r\nNUMBER:\t'42.5'\r\nNUMBER:\t'7'\r\nNUMBER:\t'8'\r\n"
                           "RAW:\t'UNKNOWN'\r\n'(2,rob)'\r\nVARCHAR2:\t'last'\r\n\r\n");
     QCOMPARE(boxes.count(), 0);
