@@ -35,7 +35,7 @@ constexpr std::array<const char*, 63> kFunctionNames = [] {
 }();
 } // namespace
 
-void OciReportError(Cda_Def* pArea) {
+void OciReportError(Cda_Def* pArea, const std::function<void()>& beforeAbort) {
     if (!pArea)
         return;
     QString text = QStringLiteral("ORACLE Error");
@@ -51,6 +51,9 @@ void OciReportError(Cda_Def* pArea) {
     text += QString::fromUtf8(message);
 
     const int answer = AfxMessageBox(text, MB_ABORTRETRYIGNORE, 0);
-    if (answer == IDABORT || answer == IDCANCEL)
-        std::_Exit(1); // no exit handlers, no destructors, no log-off
+    if (answer != IDABORT && answer != IDCANCEL)
+        return;
+    if (beforeAbort)
+        beforeAbort();
+    std::_Exit(1); // no exit handlers, no destructors, no log-off
 }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -218,6 +219,18 @@ void CSessionJournal::Append(const QString& text) {
     m_syncWanted.notify_one();
 }
 
+bool CSessionJournal::IsJournal(const QString& path) const {
+    if (m_strPathName.isEmpty() || path.isEmpty())
+        return false;
+    struct stat file {};
+    struct stat journal {};
+    if (m_file.valid() && ::stat(QFile::encodeName(path).constData(), &file) == 0 &&
+        ::fstat(m_file.get(), &journal) == 0)
+        return file.st_dev == journal.st_dev && file.st_ino == journal.st_ino;
+    // Not made yet: a file saved at its name would take the name from the journal.
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()) == m_strPathName;
+}
+
 // Texts written while one fdatasync runs are taken by the next one.
 void CSessionJournal::SyncLoop(std::stop_token stop) {
     std::unique_lock lock(m_mutex);
@@ -230,6 +243,7 @@ void CSessionJournal::SyncLoop(std::stop_token stop) {
                 this, [this, error] { Fail(error); }, Qt::QueuedConnection);
             return;
         }
+        ++m_nSyncs;
         lock.lock();
     }
 }

@@ -1,10 +1,22 @@
 #pragma once
 // The session journal: every text the receiver puts into the log also goes, on the disk, into a
-// file of this run, so that Exit, Abort in an error box, a crash or a power cut loses nothing
-// that was taken out of the pipe.
+// file of this run, with the bytes the window gets.
+//
+// What it keeps, with the receiver's rules: a message taken out of the pipe is in the journal
+// (and the window), or still in its pipe. The log-on may take a batch of messages ahead of the
+// receives that show them (read-ahead); a piece of a drain never ends while it holds any, so
+// Exit, New, Options and Purge never meet one, and the batch's text is written here as soon as
+// the last of it is shown, before the next round trip. Abort in an error box of a drain writes
+// the text of the held messages behind the failing one before the process ends (the failing
+// message's own remaining items are not shown). What it does not keep: a kill (or crash) loses
+// the text of the batch being turned into text at that instant, at most one batch (256 messages
+// on PostgreSQL, 500 on Oracle; a pipeful in practice); a power cut loses what the disk had not
+// yet been given (the fdatasync runs at once after every write); a batch a failed fetch may
+// have taken is lost with the connection, and its error box says so.
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
@@ -31,6 +43,10 @@ public:
 
     // This run's journal; empty when switched off.
     QString GetPathName() const { return m_strPathName; }
+    // True when path names this run's journal, by its own name or any other (a link).
+    bool IsJournal(const QString& path) const;
+    // How many times the text written so far has been put on the disk (fdatasync).
+    int SyncCount() const { return m_nSyncs; }
 
     // The folder of all journals: $XDG_STATE_HOME/tidemark/sessions, ~/.local/state standing
     // in for the variable when it is unset (or not an absolute path).
@@ -74,5 +90,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable_any m_syncWanted;
     bool m_bSyncWanted = false; // guarded by m_mutex
-    std::jthread m_syncer;      // last: ends before the file is closed
+    std::atomic<int> m_nSyncs = 0;
+    std::jthread m_syncer; // last: ends before the file is closed
 };

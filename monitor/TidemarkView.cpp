@@ -6,6 +6,7 @@
 #include "TidemarkView.h"
 
 #include "Logon.h"
+#include "MessageBox.h"
 #include "OptionsDlg.h"
 #include "PlsqlTexts.h"
 #include "Profile.h"
@@ -56,9 +57,22 @@ QString prefixFor(int type) {
     }
 }
 
-bool isUnpackedType(int type) {
-    return type == kItemNumber || type == kItemVarchar2 || type == kItemRowid ||
-           type == kItemDate || type == kItemRaw;
+// Items the typed item block takes off the message, so that the next item follows. A timestamp
+// or a record (orafce's own types) comes with its text; one without it was left on the message.
+bool isShownItem(int type, const char* text) {
+    switch (type) {
+    case kItemNumber:
+    case kItemVarchar2:
+    case kItemRowid:
+    case kItemDate:
+    case kItemRaw:
+        return true;
+    case kItemTimestamp:
+    case kItemRecord:
+        return text[0] != '\0';
+    default:
+        return false;
+    }
 }
 
 // A message's text as it came, a byte-order mark at its start included.
@@ -150,17 +164,29 @@ void CTidemarkView::AppendMessage(const QString& text) {
             FlushPending();
         return;
     }
-    m_journal.Append(piece);
     // Appended at the end in place: the cost of a piece does not grow with the log.
     AppendText(piece);
+    m_journal.Append(piece);
 }
 
+// The window first, then the journal: text that fails to go into the window stays pending, and
+// what the journal already has of it is not written there again.
 void CTidemarkView::FlushPending() {
     if (m_strPending.isEmpty())
         return;
-    m_journal.Append(m_strPending);
     AppendText(m_strPending);
+    JournalPending();
     m_strPending.clear();
+    m_nJournaled = 0;
+}
+
+// The journal gets the gathered text as soon as the batch the log-on took is shown, not only
+// when the piece ends: a kill then loses at most the batch being turned into text.
+void CTidemarkView::JournalPending() {
+    if (m_nJournaled == m_strPending.size())
+        return;
+    m_journal.Append(m_strPending.mid(m_nJournaled));
+    m_nJournaled = m_strPending.size();
 }
 
 QByteArray CTidemarkView::ReceiveBlock() const {
@@ -267,20 +293,35 @@ void CTidemarkView::SetDrainState(DrainState next) {
 }
 
 // Runs the receive block once; true when a message is now in the connection's buffer.
-bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive,
-                                   short& indicator) {
-    // An error box handles the window's events while it is open: the piece's time starts anew.
-    if (m_bErrorBox)
-        m_pieceTime.start();
-    m_bErrorBox = false;
-    if (m_nPieceMessages > 0 && m_pieceTime.hasExpired(kPieceMs)) {
-        m_pieceEnd = PieceEnd::TimeUp; // the rest is for the next piece
-        return false;
+//
+// Messages the log-on has taken ahead of their receives have left the server's pipe: nothing
+// but this drain would ever show them. So a piece never ends on its time while the log-on
+// holds any (they cost no round trip: a batch is shown within milliseconds), and whatever
+// ends or redirects the drain between pieces (Exit, New, Options, Purge) never meets one.
+bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator,
+                                   Receiving how) {
+    const QByteArray pipe = m_strPipeName.toUtf8();
+    const int held = cursor.HeldMessages(pipe.constData());
+    if (held == 0)
+        JournalPending(); // a batch is shown: on the disk before the next round trip
+    if (how == Receiving::HeldOnly) {
+        if (held == 0)
+            return false;
+    } else {
+        // An error box handles the window's events while it is open: the piece's time starts
+        // anew.
+        if (m_bErrorBox)
+            m_pieceTime.start();
+        m_bErrorBox = false;
+        if (held == 0 && m_nPieceMessages > 0 && m_pieceTime.hasExpired(kPieceMs)) {
+            m_pieceEnd = PieceEnd::TimeUp; // the rest is for the next piece
+            return false;
+        }
     }
     std::int32_t status = 1; // a receive that fails sets nothing: it must end the drain
     cursor.Parse(receive.constData());
     cursor.Bind(":sta", &status, sizeof status, kInteger, &indicator);
-    const bool executed = cursor.Execute(TRUE);
+    const bool executed = cursor.Execute(how == Receiving::Drain);
     if (status != 0) {
         m_pieceEnd = executed ? PieceEnd::Empty : PieceEnd::Failed;
         return false;
@@ -290,40 +331,66 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
 }
 
 void CTidemarkView::ReceivePlain() {
-    COciCursor cursor([this] {
-        FlushPending();
-        m_bErrorBox = true;
-    });
+    COciCursor cursor(
+        [this] {
+            FlushPending();
+            m_bErrorBox = true;
+        },
+        [this](COciCursor& rest) { FinishHeldBeforeAbort(rest); });
+    PlainMessages(cursor, Receiving::Drain);
+}
+
+void CTidemarkView::ReceiveTyped() {
+    COciCursor cursor(
+        [this] {
+            FlushPending();
+            m_bErrorBox = true;
+        },
+        [this](COciCursor& rest) { FinishHeldBeforeAbort(rest); });
+    TypedMessages(cursor, Receiving::Drain);
+}
+
+// Abort in a box of the drain ends the process: the message that failed goes as it went before
+// messages were read ahead, but those the log-on holds behind it would go with the process.
+// They are turned into text as Ignore would (a failing step is passed over, no box is shown)
+// and written to the journal; the window, about to go, is left as it is.
+void CTidemarkView::FinishHeldBeforeAbort(COciCursor& cursor) {
+    if (m_bAutoUnpack)
+        TypedMessages(cursor, Receiving::HeldOnly);
+    else
+        PlainMessages(cursor, Receiving::HeldOnly);
+    JournalPending();
+}
+
+void CTidemarkView::PlainMessages(COciCursor& cursor, Receiving how) {
+    const BOOL report = how == Receiving::Drain;
     std::int32_t length = 0;
     std::array<char, 2000> text{};
     short indicator = 0;
     const QByteArray receive = ReceiveBlock();
 
-    while (ReceiveMessage(cursor, receive, indicator)) {
+    while (ReceiveMessage(cursor, receive, indicator, how)) {
         cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
         cursor.Bind(":len", &length, sizeof length, kInteger, &indicator);
-        cursor.Execute(TRUE);
+        cursor.Execute(report);
 
         text[0] = '\0';
         cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
         cursor.Bind(":chr", text.data(), int(text.size()), kString, &indicator);
         // A text that could not be unpacked has been reported; there is nothing to show.
-        if (cursor.Execute(TRUE))
+        if (cursor.Execute(report))
             AppendMessage(textOf(text));
     }
 }
 
-void CTidemarkView::ReceiveTyped() {
-    COciCursor cursor([this] {
-        FlushPending();
-        m_bErrorBox = true;
-    });
+void CTidemarkView::TypedMessages(COciCursor& cursor, Receiving how) {
+    const BOOL report = how == Receiving::Drain;
     std::int32_t type = 0;
     std::array<char, 30000> value{};
     short indicator = 0;
     const QByteArray receive = ReceiveBlock();
 
-    while (ReceiveMessage(cursor, receive, indicator)) {
+    while (ReceiveMessage(cursor, receive, indicator, how)) {
         AppendMessage(QStringLiteral("MESSAGE:"));
         for (;;) {
             // A failed execution leaves these as they are: it then ends the message.
@@ -332,14 +399,24 @@ void CTidemarkView::ReceiveTyped() {
             cursor.Parse(kTypedItemBlock);
             cursor.Bind(":v_typ", &type, sizeof type, kInteger, &indicator);
             cursor.Bind(":v_res", value.data(), int(value.size()), kString, &indicator);
-            cursor.Execute(TRUE);
+            cursor.Execute(report);
             if (type == kItemNone)
                 break;
-            AppendMessage(prefixFor(type) + QLatin1Char('\'') + textOf(value) + QLatin1Char('\''));
             // The block cannot take an item of another type off the message, so asking again
-            // would give the same item for ever: such an item ends the message.
-            if (!isUnpackedType(type))
+            // would give the same item for ever: such an item ends the message, and the user
+            // learns that something of it is not shown.
+            if (!isShownItem(type, value.data())) {
+                if (how == Receiving::Drain) {
+                    FlushPending();
+                    m_bErrorBox = true;
+                    AfxMessageBox(QStringLiteral("An item of type %1 cannot be shown.\nThe rest "
+                                                 "of this message is not shown.")
+                                      .arg(type),
+                                  MB_OK | MB_ICONEXCLAMATION);
+                }
                 break;
+            }
+            AppendMessage(prefixFor(type) + QLatin1Char('\'') + textOf(value) + QLatin1Char('\''));
         }
         AppendMessage(QString());
     }

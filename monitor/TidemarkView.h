@@ -43,6 +43,8 @@ public:
     QByteArray PurgeBlock() const;
     // The polling period in milliseconds that a timer is set with.
     int TimerPeriod() const;
+    // This run's session journal; empty when switched off.
+    const CSessionJournal& GetJournal() const { return m_journal; }
 
     int m_nTimerFrequency;
     unsigned int m_nTimerId;
@@ -60,8 +62,9 @@ private:
     //   Idle: no drain runs; a tick or Start drains.
     //   Draining: a piece of a drain runs; its text is gathered, and a tick that comes in
     //     through one of its error boxes is passed over.
-    //   ContinuationPending: a piece ended on its time with messages possibly still waiting; the
-    //     next piece runs once the window's events are handled.
+    //   ContinuationPending: a piece ended on its time with messages possibly still waiting in
+    //     the pipe (never with messages the log-on holds: those are shown first); the next piece
+    //     runs once the window's events are handled.
     //   AwaitingRefill: a drain that received messages found the pipe empty; it looks again
     //     shortly, since a sender blocked on the full pipe may be about to send the rest of its
     //     burst, and ends once the pipe has stayed empty for kRefillWaitMs.
@@ -70,14 +73,22 @@ private:
     enum class DrainState { Idle, Draining, ContinuationPending, AwaitingRefill };
     // How the last receive of a piece went.
     enum class PieceEnd { Empty, Failed, TimeUp };
+    // How a drain's statements run: as the drain, or, once Abort has been chosen in one of its
+    // boxes, over the messages the log-on still holds only, from memory and without a box.
+    enum class Receiving { Drain, HeldOnly };
     class DrainGuard;
     void SetDrainState(DrainState next);
     DrainState StateAfterPiece() const;
     void DrainPiece();
-    bool ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator);
+    bool ReceiveMessage(COciCursor& cursor, const QByteArray& receive, short& indicator,
+                        Receiving how);
     void ReceivePlain();
     void ReceiveTyped();
+    void PlainMessages(COciCursor& cursor, Receiving how);
+    void TypedMessages(COciCursor& cursor, Receiving how);
+    void FinishHeldBeforeAbort(COciCursor& cursor);
     void FlushPending();
+    void JournalPending();
     DrainState m_drainState = DrainState::Idle;
     PieceEnd m_pieceEnd = PieceEnd::Empty;
     int m_nPieceMessages = 0;      // messages taken in this piece of the drain
@@ -85,6 +96,7 @@ private:
     bool m_bErrorBox = false;      // an error box was shown since the piece's time was checked
     QElapsedTimer m_sinceMessages; // since the last piece that received messages ended
     QString m_strPending;          // text of the running piece not yet in the window
+    qsizetype m_nJournaled = 0;    // how much of m_strPending is already in the journal
     QTimer m_continuation;         // single-shot: the next piece of a waiting drain
     // On the disk too: everything of the receiver's that reaches the window.
     CSessionJournal m_journal;
