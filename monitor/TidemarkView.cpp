@@ -34,12 +34,6 @@ constexpr short kString = SQLT_STR;
 // The shortest period the platform gives a timer; a period of 0 would poll without pause.
 constexpr int kShortestPeriodMs = 10;
 
-// The pipe name as the text of a quoted literal: an apostrophe is doubled, so the name can
-// neither end the literal early nor change the statement.
-QByteArray quoted(const QString& name) {
-    return name.toUtf8().replace('\'', "''");
-}
-
 QString prefixFor(int type) {
     switch (type) {
     case kItemNumber:
@@ -190,11 +184,11 @@ void CTidemarkView::JournalPending() {
 }
 
 QByteArray CTidemarkView::ReceiveBlock() const {
-    return "begin :sta := dbms_pipe.receive_message('" + quoted(m_strPipeName) + "', 0); end;";
+    return QByteArray::fromStdString(::ReceiveBlock(m_strPipeName.toStdString()));
 }
 
 QByteArray CTidemarkView::PurgeBlock() const {
-    return "begin dbms_pipe.purge('" + quoted(m_strPipeName) + "'); end;";
+    return QByteArray::fromStdString(::PurgeBlock(m_strPipeName.toStdString()));
 }
 
 int CTidemarkView::TimerPeriod() const {
@@ -370,12 +364,12 @@ void CTidemarkView::PlainMessages(COciCursor& cursor, Receiving how) {
     const QByteArray receive = ReceiveBlock();
 
     while (ReceiveMessage(cursor, receive, indicator, how)) {
-        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Parse(kUnpackLengthBlock);
         cursor.Bind(":len", &length, sizeof length, kInteger, &indicator);
         cursor.Execute(report);
 
         text[0] = '\0';
-        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Parse(kUnpackTextBlock);
         cursor.Bind(":chr", text.data(), int(text.size()), kString, &indicator);
         // A text that could not be unpacked has been reported; there is nothing to show.
         if (cursor.Execute(report))

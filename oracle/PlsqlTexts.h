@@ -1,6 +1,7 @@
 #pragma once
 // The fixed PL/SQL texts the monitor sends. They live here because the drivers recognise them
 // word for word: a driver for a server without PL/SQL runs its own equivalent of each.
+#include <string>
 #include <string_view>
 
 // The item types that dbms_pipe.next_item_type reports, in Oracle's codes; 0 is "no further item".
@@ -33,6 +34,34 @@ inline constexpr char kTypedItemBlock[] =
     "\t\t:v_res := 'UNKNOWN'; \tEND IF; \tEND IF; \tEND IF; \tEND IF; \tEND IF; \tEND IF; END; "
     "END;";
 static_assert(std::string_view(kTypedItemBlock).size() == 730, "the typed block is 730 characters");
+
+// The receiver's statements. A pipe name goes into its literal with every apostrophe doubled,
+// so that no name can end the literal early or change the statement.
+inline std::string QuotedPipeName(std::string_view pipe) {
+    std::string quoted;
+    quoted.reserve(pipe.size());
+    for (const char c : pipe) {
+        quoted += c;
+        if (c == '\'')
+            quoted += '\'';
+    }
+    return quoted;
+}
+
+// Receives the pipe's next message into the connection's buffer; :sta is 0 when one came. A
+// time-out of 0 answers at once.
+inline std::string ReceiveBlock(std::string_view pipe, int timeoutSeconds = 0) {
+    return "begin :sta := dbms_pipe.receive_message('" + QuotedPipeName(pipe) + "', " +
+           std::to_string(timeoutSeconds) + "); end;";
+}
+
+inline std::string PurgeBlock(std::string_view pipe) {
+    return "begin dbms_pipe.purge('" + QuotedPipeName(pipe) + "'); end;";
+}
+
+// Plain mode: the message's first item (the text's length, not used) and its text.
+inline constexpr char kUnpackLengthBlock[] = "begin dbms_pipe.unpack_message(:len); end;";
+inline constexpr char kUnpackTextBlock[] = "begin dbms_pipe.unpack_message(:chr); end;";
 
 // The sending procedures: a message is the text's length as a number, then the text.
 inline constexpr char kCreateSendDebugMessage[] =
