@@ -37,8 +37,13 @@ const PLSQL_UNITS = new Set(['Anonymous_blockContext', 'Create_procedure_bodyCon
 function parse(text, mode = PredictionMode.SLL) {
     const errors = [];
     const listener = {
-        syntaxError: (recognizer, symbol, line, column, message) =>
-            errors.push(`line ${line}:${column + 1}: ${message.slice(0, 100)}`),
+        // Where, the text there, and the grammar's complaint without its long list of tokens.
+        syntaxError: (recognizer, symbol, line, column, message) => {
+            const lineText = text.split('\n')[line - 1] || '';
+            const near = lineText.slice(Math.max(0, column - 30), column + 30);
+            errors.push(`line ${line}:${column + 1}: ${message.replace(/ expecting .*/, '')}` +
+                ` near ${JSON.stringify(near)}`);
+        },
     };
     // Keywords are upper case in the grammar; the stream shows the lexer upper case and keeps
     // the text as it is.
@@ -66,7 +71,7 @@ function verdict(text) {
         return DROP_SYNONYM.test(text) ? null : 'not a DROP SYNONYM statement of one name';
     let { errors, top } = parse(text);
     let added = false;
-    if (errors.length === 1 && errors[0].endsWith("missing ';' at '<EOF>'")) {
+    if (errors.length === 1 && errors[0].includes("missing ';' at '<EOF>'")) {
         // Some SQL rules of the grammar (DROP PROCEDURE) take the ';' that ends a line of a
         // script: the text is read again with one, which it must then not have had.
         ({ errors, top } = parse(text + '\n;'));
