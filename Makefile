@@ -2,16 +2,22 @@
 BUILD ?= build
 SANITIZE ?= 0
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# The compiler launcher is given on every configure run. Left to CMake, it comes from the
-# environment (CMAKE_<LANG>_COMPILER_LAUNCHER) of whichever run first sees the variable set, so
-# a `make package` from a shell with ccache set up after a `make test` from one without changed
-# every compile command and rebuilt everything. ccache when installed; COMPILER_LAUNCHER= for none.
-COMPILER_LAUNCHER ?= $(if $(shell command -v ccache),ccache)
-CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(COMPILER_LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(COMPILER_LAUNCHER)
 ifeq ($(SANITIZE),1)
 BUILD := build-sanitize
 CMAKE_FLAGS += -DTIDEMARK_SANITIZE=ON
 endif
+# The compiler launcher is given on every configure run, and a build folder keeps the one it
+# was first configured with. Left to CMake, it came from the environment
+# (CMAKE_<LANG>_COMPILER_LAUNCHER) of whichever run first saw the variable set; chosen anew by
+# each run, it changed as soon as ccache was installed between two commands (a newcomer's
+# `make test`, then `make bench`), and a changed launcher changes every compile command: the
+# second command rebuilt everything. ccache when installed at the first configure;
+# COMPILER_LAUNCHER=ccache (or empty, for none) changes it on purpose.
+# CCACHE names the program looked for.
+CCACHE ?= ccache
+cached_launcher = $(shell sed -n 's/^CMAKE_CXX_COMPILER_LAUNCHER:[A-Z]*=//p' $(BUILD)/CMakeCache.txt)
+COMPILER_LAUNCHER ?= $(if $(wildcard $(BUILD)/CMakeCache.txt),$(cached_launcher),$(if $(shell command -v $(CCACHE)),ccache))
+CMAKE_FLAGS += -DCMAKE_C_COMPILER_LAUNCHER=$(COMPILER_LAUNCHER) -DCMAKE_CXX_COMPILER_LAUNCHER=$(COMPILER_LAUNCHER)
 
 .PHONY: all deps build run test bench package format clean
 

@@ -1,6 +1,7 @@
 # Runs the Oracle check without a server. Without a log-on it must say what to set and fail;
 # against the stand-in client library, which accepts every log-on and statement but answers
-# nothing, it must run to its summary, pass only what the stand-in really shows, and fail. It
+# nothing, it must run to its summary, pass only what the stand-in really shows (the typed item
+# block it accepts but never runs is not "compiled"), and fail. It
 # never prints the password.
 function(run_check)
     execute_process(COMMAND "${CHECK}" RESULT_VARIABLE result OUTPUT_VARIABLE out
@@ -43,4 +44,9 @@ if(NOT result EQUAL 1 OR NOT passes STREQUAL "missingLibraryIsNamed;logOn;cleanU
     message(FATAL_ERROR "against the stand-in: exit ${result}, passed [${passes}], expected 1 "
                         "and [missingLibraryIsNamed;logOn;cleanUp]\n${text}")
 endif()
-expect("${text}" "\nnot run  logOnWithTheOtherForm " "\nfail     emptyPipeGivesStatusOne ")
+expect("${text}" "\nnot run  logOnWithTheOtherForm " "\nfail     emptyPipeGivesStatusOne "
+       "\nfail     typedItemBlockCompiles ")
+# The summary says plainly what only a real server can tell, and which server and client.
+expect("${text}" "\nclient library: " "/libclntsh.so.19.1, " "\nserver:         "
+       "\ntyped item block: ran, but :v_typ was not written\n" "\nread-ahead block: "
+       "\nDATE item: " "\nRAW item:  " "\nROWID item: ")

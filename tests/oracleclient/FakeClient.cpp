@@ -204,6 +204,16 @@ void WriteOuts(Handle* stmt) {
 // unpack past the last item fails, and an error's text is its stack and then its backtrace,
 // ending at "line 1" of the one-line block. The read-ahead block (recognised by its :tm_buf
 // bind) is run by the same unpacks, as the server runs it.
+//
+// Some of these answers are guesses no real server has confirmed, kept only so that the
+// driver's two paths can be compared with each other here; `make oracle-check` records what a
+// real server says instead:
+// * RAW and ROWID items: the typed item block's value 'UNKNOWN'. DBMS_PIPE.UNPACK_MESSAGE has
+//   no RAW or ROWID overload (those are UNPACK_MESSAGE_RAW and _ROWID), so a real server may
+//   refuse to compile the block (PLS-00307) or raise ORA-06559 for those items.
+// * The error texts: the FORMAT_ERROR_STACK and FORMAT_ERROR_BACKTRACE lines, their order
+//   and their line numbers are modelled, not copied from a server.
+// * A wrong-type unpack leaving the item in place for the next unpack.
 
 struct Item {
     int type; // Oracle's codes: 6, 9, 11, 12, 23, or any other
