@@ -159,6 +159,18 @@ QString PipeSender::error() const {
     return m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)) : QStringLiteral("no connection");
 }
 
+bool PipeSender::freePipes(const QStringList& pipes) {
+    bool ok = true;
+    for (const QString& pipe : pipes)
+        ok = exec(QStringLiteral("SELECT dbms_pipe.purge(%1)").arg(SqlLiteral(pipe))) && ok;
+    return ok;
+}
+
+bool PipeSender::freeEmptyPipes() {
+    return exec(QStringLiteral(
+        "SELECT dbms_pipe.remove_pipe(name) FROM dbms_pipe.db_pipes WHERE items = 0"));
+}
+
 // send_message with a NULL timeout waits as long as the server lets it, as without one.
 bool PipeSender::sendDebug(const QString& text, const QString& pipe) {
     const QByteArray t = text.toUtf8();

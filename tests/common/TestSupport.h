@@ -108,6 +108,13 @@ public:
     // Runs SQL returning one value as text (of the last statement when there are several).
     QString scalar(const QString& sql);
     PGconn* connection() const { return m_conn; }
+    // orafce keeps at most 30 pipes for the whole server, and a receive from an empty pipe
+    // makes or keeps one, so every pipe a receiver has looked at holds a place until it is
+    // purged. Purges the given pipes (a suite's own, at its end)...
+    bool freePipes(const QStringList& pipes);
+    // ...or removes every empty pipe: only for a suite that runs alone, since a message sent
+    // by another suite between the look and the removal would go with its pipe.
+    bool freeEmptyPipes();
 
 private:
     PGconn* m_conn = nullptr;

@@ -82,6 +82,7 @@ private slots:
     void initTestCase() {
         REQUIRE_DATABASE();
         QVERIFY(LogonToTestDatabase());
+        QVERIFY(PipeSender().freeEmptyPipes()); // this suite runs alone
     }
 
     void receiversBytesOnlyInAFileOfTheRun() {

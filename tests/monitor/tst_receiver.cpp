@@ -64,6 +64,10 @@ void TestReceiver::initTestCase() {
 }
 
 void TestReceiver::cleanupTestCase() {
+    m_sender->freePipes({"all_items", "broken", "burst", "empty_pipe", "failed_receive", "kinds",
+                         "long", "o'brien", "paused", "pipe_a", "pipe_b", "plain", "purged",
+                         "reentry", "shown_before", "started", "three", "typed",
+                         "typed_shown_before"});
     delete m_sender;
 }
 
