@@ -39,10 +39,11 @@ public:
     bool ReadAhead() const {
         return m_readAhead || !m_held.empty() || !m_failed.empty() || m_current;
     }
-    bool Receive(const Fixed& fixed, const std::string& statement, const std::vector<Bind>& binds,
-                 Error& error);
-    bool Unpack(Fixed::Kind kind, const std::string& statement, const std::vector<Bind>& binds,
-                Error& error);
+    // wait: the receive has a time-out other than 0.
+    bool Receive(const std::string& pipe, bool wait, const std::string& statement,
+                 const std::vector<Bind>& binds, Error& error);
+    bool Unpack(ReceiverStatement kind, const std::string& statement,
+                const std::vector<Bind>& binds, Error& error);
     bool Purge(const std::string& pipe, const std::string& statement,
                const std::vector<Bind>& binds, Error& error);
     // Messages of the pipe read ahead, or waiting on its hold pipe, that no receive has taken.
