@@ -489,7 +489,10 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
     Result r;
     ++p.statements;
     if (kind == ReceiverStatement::Receive) {
-        Write(BindNamed(stmt, ":sta"), std::to_string(Receive(PipeOf(stmt))));
+        // The status goes where the text says; the hold pipe's receive names :sta.
+        const std::string status = Recognise(stmt->text).placeholder;
+        Write(BindNamed(stmt, status.empty() ? ":sta" : status.c_str()),
+              std::to_string(Receive(PipeOf(stmt))));
     } else if (kind == ReceiverStatement::TypedItem) {
         const Typed t = TypedItem();
         if ((r = t.result).ok) {
