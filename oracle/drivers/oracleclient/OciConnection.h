@@ -6,6 +6,7 @@
 #include "Driver.h"
 #include "OciApi.h"
 #include "OciReadAhead.h"
+#include "ReadAheadTrips.h"
 
 #include <cstddef>
 #include <deque>
@@ -68,8 +69,7 @@ private:
     // Per pipe, the messages read ahead and not yet received by the program, in pipe order.
     std::map<std::string, std::deque<Held>> m_held;
     std::map<std::string, int> m_holdIds; // the pipe's number in its hold pipe's name
-    // Per pipe, how many messages the next round trip asks for (kFirstTrip when absent).
-    std::map<std::string, int> m_tripSize;
+    ReadAheadTrips m_trips{kFirstTrip, kMessagesPerTrip};
     // Per pipe, the error that ended its last round trip early: the receive after the messages
     // that trip delivered reports it.
     std::map<std::string, Error> m_failed;

@@ -63,8 +63,7 @@ Connection::Trip Connection::RunBlock(const std::string& pipe, int most, Batch& 
 // Runs the block for an empty pipe of read-ahead and answers the receive from its reply.
 bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& statement,
                                const std::vector<Bind>& binds, Error& error) {
-    const auto size = m_tripSize.find(pipe);
-    const int most = size == m_tripSize.end() ? kFirstTrip : size->second;
+    const int most = m_trips.Next(pipe);
     Batch batch;
     switch (RunBlock(pipe, most, batch, error)) {
     case Trip::Refused: {
@@ -76,15 +75,12 @@ bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& state
         return received;
     }
     case Trip::Failed:
-        m_tripSize.erase(pipe);
+        m_trips.Forget(pipe);
         return false;
     case Trip::Ran:
         break;
     }
-    if (!batch.failure && int(batch.held.size()) >= most)
-        m_tripSize[pipe] = std::min(most * 2, kMessagesPerTrip);
-    else
-        m_tripSize.erase(pipe);
+    m_trips.Came(pipe, most, !batch.failure && int(batch.held.size()) >= most);
     if (batch.failure) {
         Error failure = *batch.failure;
         if (batch.lost > 0)
@@ -189,7 +185,7 @@ bool Connection::Purge(const std::string& pipe, const std::string& statement,
         m_held.erase(found);
     }
     m_failed.erase(pipe);
-    m_tripSize.erase(pipe);
+    m_trips.Forget(pipe);
     return true;
 }
 
