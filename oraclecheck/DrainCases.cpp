@@ -5,6 +5,7 @@
 #include "CheckTexts.h"
 #include "LogWindow.h"
 #include "Logon.h"
+#include "PlsqlTexts.h"
 
 using namespace oraclecheck;
 
@@ -58,12 +59,11 @@ void OracleCheck::tooLongTextGivesOra06502() {
     o = Receive(&status);
     CHECK(o.ok && status == 0,
           QStringLiteral("the message was not received: status %1 ").arg(status) + Why(o));
-    o = Run(&g_lda, "begin dbms_pipe.unpack_message(:len); end;", {{":len", &length, 4, SQLT_INT}});
+    o = Run(&g_lda, kUnpackLengthBlock, {{":len", &length, 4, SQLT_INT}});
     CHECK(o.ok && length == 2000,
           QStringLiteral("unpacking the length gave %1 ").arg(length) + Why(o));
     QByteArray buffer(2000, 'Z');
-    o = Run(&g_lda, "begin dbms_pipe.unpack_message(:chr); end;",
-            {{":chr", buffer.data(), int(buffer.size()), SQLT_STR}});
+    o = Run(&g_lda, kUnpackTextBlock, {{":chr", buffer.data(), int(buffer.size()), SQLT_STR}});
     CHECK(!o.ok && o.code == OCI_RC_VALUE_ERROR,
           o.ok ? QStringLiteral("the unpack succeeded and gave %1 bytes").arg(qstrlen(buffer))
                : QStringLiteral("the unpack failed otherwise: ") + o.text);

@@ -455,14 +455,25 @@ void Write(BindRecord* bind, const std::optional<std::string>& value) {
 std::string PipeOf(Handle* stmt) {
     if (BindRecord* bound = BindNamed(stmt, ":tm_pipe"))
         return StringIn(bound);
-    const std::size_t at = stmt->text.find("('") + 2;
-    return stmt->text.substr(at, stmt->text.find('\'', at) - at);
+    return Recognise(stmt->text).pipe;
+}
+
+// What a statement is on the pipes: the receiver's statements, as the server would take them in
+// any spacing, and the read-ahead block's receive and purge of a hold pipe bound by name.
+ReceiverStatement PipeStatement(Handle* stmt) {
+    const ReceiverStatement kind = Recognise(stmt->text).kind;
+    if (kind != ReceiverStatement::Other || BindNamed(stmt, ":tm_pipe") == nullptr)
+        return kind;
+    if (stmt->text.find("dbms_pipe.receive_message(:tm_pipe") != std::string::npos)
+        return ReceiverStatement::Receive;
+    if (stmt->text.find("dbms_pipe.purge(:tm_pipe)") != std::string::npos)
+        return ReceiverStatement::Purge;
+    return kind;
 }
 
 // Runs a receiver statement on the pipes: nullopt when the statement is none of them.
 std::optional<Result> RunOnPipes(Handle* stmt) {
     Pipes& p = pipes();
-    const std::string& text = stmt->text;
     if (BindRecord* buf = BindNamed(stmt, ":tm_buf")) {
         // The block's variable holds a name of at most 128 bytes; a longer one fails its
         // declaration, which no handler of the block sees.
@@ -480,15 +491,19 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
         Write(buf, reply == "~" ? std::nullopt : std::optional<std::string>(reply));
         return Result{};
     }
-    if (text.find("dbms_pipe.purge") != std::string::npos) {
+    const ReceiverStatement kind = PipeStatement(stmt);
+    if (kind == ReceiverStatement::Purge) {
         p.queues.erase(PipeOf(stmt));
         return Result{};
     }
     Result r;
     ++p.statements;
-    if (text.find("dbms_pipe.receive_message") != std::string::npos) {
-        Write(BindNamed(stmt, ":sta"), std::to_string(Receive(PipeOf(stmt))));
-    } else if (text.find("dbms_pipe.next_item_type") != std::string::npos) {
+    if (kind == ReceiverStatement::Receive) {
+        // The status goes where the text says; the hold pipe's receive names :sta.
+        const std::string status = Recognise(stmt->text).placeholder;
+        Write(BindNamed(stmt, status.empty() ? ":sta" : status.c_str()),
+              std::to_string(Receive(PipeOf(stmt))));
+    } else if (kind == ReceiverStatement::TypedItem) {
         const Typed t = TypedItem();
         if ((r = t.result).ok) {
             Write(BindNamed(stmt, ":v_typ"), std::to_string(t.type));
@@ -498,13 +513,13 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
             else if (StringIn(res).empty())
                 Write(res, std::nullopt);
         }
-    } else if (text == "begin dbms_pipe.unpack_message(:len); end;") {
+    } else if (kind == ReceiverStatement::UnpackLength) {
         // The client's conversion into a 4-byte integer.
         if ((r = Unpack(kItemNumber)).ok && r.value && !IsInteger(*r.value))
             r = {false, 1455, "ORA-01455: converting column overflows integer datatype", {}};
         if (r.ok)
             Write(BindNamed(stmt, ":len"), r.value);
-    } else if (text == "begin dbms_pipe.unpack_message(:chr); end;") {
+    } else if (kind == ReceiverStatement::UnpackText) {
         BindRecord* chr = BindNamed(stmt, ":chr");
         if ((r = Unpack(kItemVarchar2)).ok && r.value && int(r.value->size()) >= chr->size)
             r = kTooSmall;

@@ -171,8 +171,7 @@ QString Exec(Cda_Def& cda, Lda_Def* lda, const QByteArray& statement, std::vecto
 }
 
 QByteArray ReceiveOn(const char* pipe, const char* timeout = "0") {
-    return QByteArray("begin :sta := dbms_pipe.receive_message('") + pipe + "', " + timeout +
-           "); end;";
+    return QByteArray::fromStdString(ReceiveBlock(pipe, timeout));
 }
 
 // One receive as the receiver runs it; true when a message came.
@@ -188,13 +187,11 @@ bool ReceiveStep(Cda_Def& cda, Lda_Def* lda, const char* pipe, short& ind, QStri
 // The plain unpacks of one message, the buffers kept between messages as the receiver keeps
 // them.
 void PlainSteps(Cda_Def& cda, Lda_Def* lda, std::int32_t& length, short& ind, QStringList& log) {
-    QString r = Exec(cda, lda, "begin dbms_pipe.unpack_message(:len); end;",
-                     {{":len", &length, 4, SQLT_INT}}, &ind);
+    QString r = Exec(cda, lda, kUnpackLengthBlock, {{":len", &length, 4, SQLT_INT}}, &ind);
     log << QStringLiteral("len %1 %2 ind=%3").arg(r).arg(length).arg(ind);
     std::vector<char> text(2000, 'x');
     text[0] = '\0';
-    r = Exec(cda, lda, "begin dbms_pipe.unpack_message(:chr); end;",
-             {{":chr", text.data(), 2000, SQLT_STR}}, &ind);
+    r = Exec(cda, lda, kUnpackTextBlock, {{":chr", text.data(), 2000, SQLT_STR}}, &ind);
     log << QStringLiteral("chr %1 '%2' ind=%3 tail=%4")
                .arg(r, QString::fromLatin1(text.data()))
                .arg(ind)
@@ -848,7 +845,7 @@ private slots:
                  QStringLiteral("chr ok 'p1' ind=0 tail=xxxxx|chr ok 'q1' ind=0 tail=xxxxx|"
                                 "chr ok 'p2' ind=0 tail=xxxxx"));
         log.clear();
-        QCOMPARE(Exec(cda, &lda, "begin dbms_pipe.purge('tm'); end;", {}, &ind), "ok");
+        QCOMPARE(Exec(cda, &lda, QByteArray::fromStdString(PurgeBlock("tm")), {}, &ind), "ok");
         QCOMPARE(m_fake.waiting("TM$HOLD$ORA$PIPE$00FA4E$1"), 0);
         m_fake.send("tm", "6:2\x1f"
                           "9:after");
@@ -983,6 +980,85 @@ private slots:
         }
     }
 
+    // The receiver's texts as the builders write them are answered from what was read ahead,
+    // for any name the block can carry; a purge built for the pipe drops what is held of it.
+    void builtStatementsAreAnsweredFromReadAhead_data() {
+        QTest::addColumn<QByteArray>("pipe");
+        QTest::newRow("plain") << QByteArray("tidemark");
+        QTest::newRow("apostrophes") << QByteArray("O'Brien''s '");
+        QTest::newRow("non-ASCII") << QByteArray("pipe \xc3\xbc \xe2\x82\xac");
+        QTest::newRow("128 characters") << QByteArray(128, 'p');
+    }
+    void builtStatementsAreAnsweredFromReadAhead() {
+        QFETCH(QByteArray, pipe);
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        for (const char* text : {"m1", "m2", "m3"})
+            m_fake.send(pipe.constData(), Plain(text).constData());
+        m_fake.send(pipe.constData(), "9:typed\x1f"
+                                      "6:7");
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        std::int32_t length = 0;
+        short ind = 0;
+        QStringList log;
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(ReceiveStep(cda, &lda, pipe.constData(), ind, log));
+            PlainSteps(cda, &lda, length, ind, log);
+        }
+        QCOMPARE(Shown(log), QStringList({"m1", "m2"}));
+        QCOMPARE(m_fake.blocks(), 1);
+        QCOMPARE(m_fake.statements(), 0);
+        QCOMPARE(m_fake.waiting(pipe.constData()), 0);
+        QCOMPARE(
+            Exec(cda, &lda, QByteArray::fromStdString(PurgeBlock(pipe.toStdString())), {}, &ind),
+            "ok");
+        QVERIFY(!ReceiveStep(cda, &lda, pipe.constData(), ind, log));
+
+        m_fake.send(pipe.constData(), "9:typed\x1f"
+                                      "6:7");
+        log.clear();
+        QVERIFY(ReceiveStep(cda, &lda, pipe.constData(), ind, log));
+        TypedSteps(cda, &lda, ind, log);
+        QCOMPARE(log.filter("item ok").join('|'),
+                 QStringLiteral("item ok 9 'typed' ind=0|item ok 6 '7' ind=0|item ok 0 '' ind=-1"));
+        QCOMPARE(m_fake.statements(), 0);
+        QCOMPARE(oclose(&cda), 0);
+    }
+
+    // A text that only resembles one of the receiver's goes to the server as it stands, however
+    // close: the driver reads nothing ahead for it.
+    void nearMissesGoToTheServer_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("variable");
+        const QByteArray receive = QByteArray::fromStdString(ReceiveBlock("tm"));
+        QTest::newRow("statement after the block")
+            << receive + " drop table t;" << QByteArray(":sta");
+        QTest::newRow("capitals") << receive.toUpper() << QByteArray(":STA");
+        QTest::newRow("blanks") << QByteArray(receive).replace(" := ", ":=") << QByteArray(":sta");
+        QTest::newRow("another status variable")
+            << QByteArray(receive).replace(":sta", ":st") << QByteArray(":st");
+        QTest::newRow("another unpack variable")
+            << QByteArray("begin dbms_pipe.unpack_message(:msg); end;") << QByteArray(":msg");
+    }
+    void nearMissesGoToTheServer() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, variable);
+        static Lda_Def lda{};
+        unsigned char hda[256] = {};
+        QCOMPARE(olog(&lda, hda, "scott", -1, "tiger", -1, "dbhost:1521/orcl", -1, 0), 0);
+        m_fake.send("tm", Plain("m1").constData());
+        Cda_Def cda{};
+        QCOMPARE(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+        std::int32_t value = 0;
+        short ind = 0;
+        Exec(cda, &lda, text, {{variable.constData(), &value, 4, SQLT_INT}}, &ind);
+        QCOMPARE(m_fake.blocks(), 0);
+        QVERIFY(m_fake.calls().join('\n').contains("text=[" + QString::fromUtf8(text) + "]"));
+        QCOMPARE(oclose(&cda), 0);
+    }
+
     // Each round trip on a pipe asks for 16 messages, twice as many after one that came back
     // full, at most 500, and 16 again after a short one; the cursor counts what is held,
     // messages on the hold pipe included, exactly.
@@ -1063,7 +1139,7 @@ private slots:
                                    "'RECEIVE_MESSAGE'";
         {
             COciCursor cursor;
-            cursor.Parse("begin :sta := dbms_pipe.receive_message('tidemark', 0); end;");
+            cursor.Parse(ReceiveBlock("tidemark").c_str());
             int sta = -1;
             short ind = 0;
             cursor.Bind(":sta", &sta, sizeof sta, SQLT_INT, &ind);

@@ -22,18 +22,20 @@
 #include <cstring>
 
 namespace {
-std::string receiveBlock(const std::string& pipe) {
-    return "begin :sta := dbms_pipe.receive_message('" + pipe + "', 0); end;";
-}
-
-// One receive on the cursor; the status as the server gave it (or the preset on failure).
-int receive(COciCursor& cursor, const std::string& pipe, int preset = -99) {
+// One receive statement on the cursor; the status as the server gave it (or the preset on
+// failure).
+int receiveText(COciCursor& cursor, const std::string& text, int preset) {
     int status = preset;
     short ind = 0;
-    cursor.Parse(receiveBlock(pipe).c_str());
+    cursor.Parse(text.c_str());
     cursor.Bind(":sta", &status, sizeof status, SQLT_INT, &ind);
     cursor.Execute(TRUE);
     return status;
+}
+
+// The receiver's receive on the cursor.
+int receive(COciCursor& cursor, const std::string& pipe, int preset = -99) {
+    return receiveText(cursor, ReceiveBlock(pipe), preset);
 }
 
 // One message in plain form, as the receiver takes it: receive, the length, the text.
@@ -49,10 +51,10 @@ Plain nextPlain(COciCursor& cursor, const std::string& pipe) {
     short ind = 0;
     if (receive(cursor, pipe) != 0)
         return msg;
-    cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+    cursor.Parse(kUnpackLengthBlock);
     cursor.Bind(":len", &msg.length, sizeof msg.length, SQLT_INT, &ind);
     cursor.Execute(TRUE);
-    cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+    cursor.Parse(kUnpackTextBlock);
     cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
     cursor.Execute(TRUE);
     msg.text = QByteArray(text);
@@ -166,8 +168,7 @@ private slots:
         session.reset();
         std::int32_t status = -1;
         short indicator = 0;
-        QVERIFY(
-            cursor->Parse("begin :sta := dbms_pipe.receive_message('outlived', 0); end;", error));
+        QVERIFY(cursor->Parse(ReceiveBlock("outlived"), error));
         QVERIFY2(cursor->Execute({{":sta", &status, sizeof status, SQLT_INT, &indicator}}, error),
                  error.message.c_str());
         QCOMPARE(status, 1);
@@ -208,12 +209,12 @@ private slots:
         int length = -1;
         char text[2000];
         short ind = 5;
-        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Parse(kUnpackLengthBlock);
         cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(length, 5);
         QCOMPARE(ind, short(0));
-        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Parse(kUnpackTextBlock);
         cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(QByteArray(text), QByteArray("hello"));
@@ -289,7 +290,7 @@ private slots:
         std::int64_t wide = 7;
         std::int32_t narrow = 7;
         short ind = 0;
-        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Parse(kUnpackLengthBlock);
         if (bytes == 8)
             cursor.Bind(":len", &wide, 8, SQLT_INT, &ind);
         else
@@ -306,7 +307,7 @@ private slots:
         QCOMPARE(receive(cursor, "tidemark"), 0);
         int length = -1;
         short ind = 7;
-        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Parse(kUnpackLengthBlock);
         cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(length, 11);
@@ -315,7 +316,7 @@ private slots:
         std::memset(small, '#', sizeof small);
         std::strcpy(small, "safe");
         ind = 7;
-        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Parse(kUnpackTextBlock);
         cursor.Bind(":chr", small, 11, SQLT_STR, &ind); // 11 characters need 12 bytes
         QCOMPARE(cursor.Execute(FALSE), FALSE);
         QCOMPARE(QByteArray(small), QByteArray("safe")); // nothing written
@@ -335,7 +336,7 @@ private slots:
         QCOMPARE(ind, short(-1));
         length = 42;
         ind = 0;
-        cursor.Parse("begin dbms_pipe.unpack_message(:len); end;");
+        cursor.Parse(kUnpackLengthBlock);
         cursor.Bind(":len", &length, sizeof length, SQLT_INT, &ind);
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(length, 0);
@@ -358,7 +359,7 @@ private slots:
         QCOMPARE(receive(cursor, "tidemark"), 0);
         char text[100] = "preset";
         short ind = 3;
-        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;"); // the number comes first
+        cursor.Parse(kUnpackTextBlock); // the number comes first
         cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
         QCOMPARE(cursor.Execute(TRUE), FALSE);
         QCOMPARE(boxes.count(), 1);
@@ -366,7 +367,7 @@ private slots:
         QCOMPARE(QByteArray(text), QByteArray("preset"));
         QCOMPARE(ind, short(3));
         // A placeholder left unbound, or one the statement lacks.
-        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Parse(kUnpackTextBlock);
         QCOMPARE(cursor.Execute(FALSE), FALSE);
         char buf[512];
         oerhms(&g_lda, OCI_RC_NOT_ALL_BOUND, buf, sizeof buf);
@@ -384,12 +385,14 @@ private slots:
         MessageBoxRecorder boxes;
         COciCursor cursor;
         // Unescaped, the literal ends early and the server rejects the text.
-        QCOMPARE(receive(cursor, "it's", 77), 77);
+        QCOMPARE(
+            receiveText(cursor, "begin :sta := dbms_pipe.receive_message('it's', 0); end;", 77),
+            77);
         QCOMPARE(boxes.count(), 1);
         QVERIFY2(boxes.lastText().contains("syntax error"), qPrintable(boxes.lastText()));
         // Doubled, the apostrophe reaches the server as part of the name.
-        QCOMPARE(nextPlain(cursor, "it''s").text, QByteArray("to the right pipe"));
-        cursor.Parse("begin dbms_pipe.purge('it'); end;");
+        QCOMPARE(nextPlain(cursor, "it's").text, QByteArray("to the right pipe"));
+        cursor.Parse(PurgeBlock("it").c_str());
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(receive(cursor, "it"), 1);
         QCOMPARE(boxes.count(), 1);
@@ -400,7 +403,7 @@ private slots:
             QVERIFY(m_sender.sendDebug(QStringLiteral("m%1").arg(i), "purged"));
         MessageBoxRecorder boxes;
         COciCursor cursor;
-        cursor.Parse("begin dbms_pipe.purge('purged'); end;");
+        cursor.Parse(PurgeBlock("purged").c_str());
         QCOMPARE(cursor.Execute(TRUE), TRUE);
         QCOMPARE(receive(cursor, "purged"), 1);
         QCOMPARE(boxes.count(), 0);
@@ -488,7 +491,7 @@ private slots:
                 QCOMPARE(cursor.HeldMessages("growing"), held - 1);
             }
         }
-        cursor.Parse("begin dbms_pipe.purge('growing'); end;");
+        cursor.Parse(PurgeBlock("growing").c_str());
         QVERIFY(cursor.Execute(TRUE));
         QCOMPARE(boxes.count(), 0);
     }
@@ -544,7 +547,7 @@ private slots:
             QCOMPARE(typedItem(cursor).type, -1);
             char text[100] = "untouched";
             short ind = 0;
-            cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+            cursor.Parse(kUnpackTextBlock);
             cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
             QCOMPARE(cursor.Execute(TRUE), FALSE);
             QCOMPARE(QByteArray(text), QByteArray("untouched"));
@@ -567,7 +570,7 @@ private slots:
         QCOMPARE(receive(cursor, "statement_timeout"), 0);
         char text[100] = "";
         short ind = 0;
-        cursor.Parse("begin dbms_pipe.unpack_message(:chr); end;");
+        cursor.Parse(kUnpackTextBlock);
         cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
         QVERIFY(cursor.Execute(TRUE));
         const double seconds = QByteArray(text).toDouble();

@@ -3,6 +3,7 @@
 #include "Driver.h"
 #include "Logon.h"
 #include "MessageBox.h"
+#include "ReceiverStatements.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -33,7 +34,7 @@ private slots:
         short indicator = 0;
         const std::vector<ocidrv::Bind> binds = {
             {":sta", &status, sizeof status, SQLT_INT, &indicator}};
-        QVERIFY(cursor->Parse("begin :sta := dbms_pipe.receive_message('frozen', 0); end;", error));
+        QVERIFY(cursor->Parse(ReceiveBlock("frozen"), error));
         QVERIFY2(cursor->Execute(binds, error), error.message.c_str()); // the function is made
         QCOMPARE(status, 1);
         QVERIFY(admin.sendDebug("waiting", "frozen"));
@@ -74,7 +75,7 @@ private slots:
             QCOMPARE(boxes.count(), 0);
             int status = 123;
             short ind = 9;
-            cursor.Parse("begin :sta := dbms_pipe.receive_message('tidemark', 0); end;");
+            cursor.Parse(ReceiveBlock("tidemark").c_str());
             cursor.Bind(":sta", &status, sizeof status, SQLT_INT, &ind);
             QCOMPARE(cursor.Execute(TRUE), FALSE);
             QCOMPARE(boxes.count(), 1);

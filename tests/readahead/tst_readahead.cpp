@@ -4,6 +4,7 @@
 #include "LogWindow.h"
 #include "Logon.h"
 #include "MessageBox.h"
+#include "ReceiverStatements.h"
 
 #include <QTest>
 
@@ -29,9 +30,7 @@ int receiveOne(const QString& pipe) {
     COciCursor cursor;
     int status = -1;
     short indicator = 0;
-    const QByteArray block =
-        "begin :sta := dbms_pipe.receive_message('" + pipe.toUtf8() + "', 0); end;";
-    cursor.Parse(block.constData());
+    cursor.Parse(ReceiveBlock(pipe.toStdString()).c_str());
     cursor.Bind(":sta", &status, sizeof status, SQLT_INT, &indicator);
     cursor.Execute(TRUE);
     return status;

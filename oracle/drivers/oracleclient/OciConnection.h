@@ -6,6 +6,7 @@
 #include "Driver.h"
 #include "OciApi.h"
 #include "OciReadAhead.h"
+#include "ReadAheadTrips.h"
 
 #include <cstddef>
 #include <deque>
@@ -39,10 +40,11 @@ public:
     bool ReadAhead() const {
         return m_readAhead || !m_held.empty() || !m_failed.empty() || m_current;
     }
-    bool Receive(const Fixed& fixed, const std::string& statement, const std::vector<Bind>& binds,
-                 Error& error);
-    bool Unpack(Fixed::Kind kind, const std::string& statement, const std::vector<Bind>& binds,
-                Error& error);
+    // wait: the receive has a time-out other than 0.
+    bool Receive(const std::string& pipe, bool wait, const std::string& statement,
+                 const std::vector<Bind>& binds, Error& error);
+    bool Unpack(ReceiverStatement kind, const std::string& statement,
+                const std::vector<Bind>& binds, Error& error);
     bool Purge(const std::string& pipe, const std::string& statement,
                const std::vector<Bind>& binds, Error& error);
     // Messages of the pipe read ahead, or waiting on its hold pipe, that no receive has taken.
@@ -67,8 +69,7 @@ private:
     // Per pipe, the messages read ahead and not yet received by the program, in pipe order.
     std::map<std::string, std::deque<Held>> m_held;
     std::map<std::string, int> m_holdIds; // the pipe's number in its hold pipe's name
-    // Per pipe, how many messages the next round trip asks for (kFirstTrip when absent).
-    std::map<std::string, int> m_tripSize;
+    ReadAheadTrips m_trips{kFirstTrip, kMessagesPerTrip};
     // Per pipe, the error that ended its last round trip early: the receive after the messages
     // that trip delivered reports it.
     std::map<std::string, Error> m_failed;

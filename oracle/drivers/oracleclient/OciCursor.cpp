@@ -61,15 +61,22 @@ bool OracleCursor::Execute(const std::vector<Bind>& binds, Error& error) {
     }
     Connection& connection = *m_connection;
     if (connection.ReadAhead()) {
-        const Fixed fixed = Recognise(*m_statement);
-        if (fixed.kind != Fixed::Other && ReceiverBinds(fixed.kind, binds)) {
+        // Only the receiver's texts exactly as it builds them: any other text, however
+        // close, is the server's to run or refuse.
+        const RecognisedStatement fixed = Recognise(*m_statement);
+        if (fixed.exact && ReceiverBinds(fixed.kind, binds)) {
             switch (fixed.kind) {
-            case Fixed::Receive:
-                return connection.Receive(fixed, *m_statement, binds, error);
-            case Fixed::Purge:
+            case ReceiverStatement::Receive:
+                return connection.Receive(fixed.pipe, fixed.timeout != "0", *m_statement, binds,
+                                          error);
+            case ReceiverStatement::Purge:
                 return connection.Purge(fixed.pipe, *m_statement, binds, error);
-            default:
+            case ReceiverStatement::UnpackLength:
+            case ReceiverStatement::UnpackText:
+            case ReceiverStatement::TypedItem:
                 return connection.Unpack(fixed.kind, *m_statement, binds, error);
+            case ReceiverStatement::Other:
+                break;
             }
         }
     }

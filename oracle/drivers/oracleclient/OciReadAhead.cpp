@@ -63,8 +63,7 @@ Connection::Trip Connection::RunBlock(const std::string& pipe, int most, Batch& 
 // Runs the block for an empty pipe of read-ahead and answers the receive from its reply.
 bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& statement,
                                const std::vector<Bind>& binds, Error& error) {
-    const auto size = m_tripSize.find(pipe);
-    const int most = size == m_tripSize.end() ? kFirstTrip : size->second;
+    const int most = m_trips.Next(pipe);
     Batch batch;
     switch (RunBlock(pipe, most, batch, error)) {
     case Trip::Refused: {
@@ -76,15 +75,12 @@ bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& state
         return received;
     }
     case Trip::Failed:
-        m_tripSize.erase(pipe);
+        m_trips.Forget(pipe);
         return false;
     case Trip::Ran:
         break;
     }
-    if (!batch.failure && int(batch.held.size()) >= most)
-        m_tripSize[pipe] = std::min(most * 2, kMessagesPerTrip);
-    else
-        m_tripSize.erase(pipe);
+    m_trips.Came(pipe, most, !batch.failure && int(batch.held.size()) >= most);
     if (batch.failure) {
         Error failure = *batch.failure;
         if (batch.lost > 0)
@@ -95,10 +91,10 @@ bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& state
         std::deque<Held>& held = m_held[pipe];
         for (Held& entry : batch.held)
             held.push_back(std::move(entry));
-        return Receive(Fixed{Fixed::Receive, pipe, false}, statement, binds, error);
+        return Receive(pipe, false, statement, binds, error);
     }
     if (batch.failure)
-        return Receive(Fixed{Fixed::Receive, pipe, false}, statement, binds, error);
+        return Receive(pipe, false, statement, binds, error);
     if (batch.finalStatus) {
         error = {};
         return AnswerStatus(*batch.finalStatus, binds);
@@ -107,9 +103,8 @@ bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& state
     return RunStatement(*this, statement, binds, error);
 }
 
-bool Connection::Receive(const Fixed& fixed, const std::string& statement,
+bool Connection::Receive(const std::string& pipe, bool wait, const std::string& statement,
                          const std::vector<Bind>& binds, Error& error) {
-    const std::string& pipe = fixed.pipe;
     m_current.reset();
     const auto found = m_held.find(pipe);
     if (found == m_held.end()) {
@@ -120,7 +115,7 @@ bool Connection::Receive(const Fixed& fixed, const std::string& statement,
         }
         // A receive that waits, or on a name longer than the block's variable, is the
         // server's own; so is every receive once read-ahead is off.
-        if (!m_readAhead || fixed.wait || pipe.size() > kLongestPipeName)
+        if (!m_readAhead || wait || pipe.size() > kLongestPipeName)
             return RunStatement(*this, statement, binds, error);
         return ReadAheadOnce(pipe, statement, binds, error);
     }
@@ -149,14 +144,14 @@ bool Connection::Receive(const Fixed& fixed, const std::string& statement,
     return AnswerStatus(0, binds);
 }
 
-bool Connection::Unpack(Fixed::Kind kind, const std::string& statement,
+bool Connection::Unpack(ReceiverStatement kind, const std::string& statement,
                         const std::vector<Bind>& binds, Error& error) {
     // A statement the message in memory cannot answer goes to the server, as without
     // read-ahead; the receiver never sends one.
     if (!m_current)
         return RunStatement(*this, statement, binds, error);
     error = {};
-    if (kind == Fixed::TypedItem) {
+    if (kind == ReceiverStatement::TypedItem) {
         if (m_plainSteps > 0)
             return RunStatement(*this, statement, binds, error);
         const std::vector<TypedStep>& steps = m_current->typed;
@@ -164,7 +159,7 @@ bool Connection::Unpack(Fixed::Kind kind, const std::string& statement,
         ++m_typedSteps;
         return AnswerTyped(step, binds, error);
     }
-    const std::size_t expected = kind == Fixed::UnpackLength ? 0 : 1;
+    const std::size_t expected = kind == ReceiverStatement::UnpackLength ? 0 : 1;
     if (m_typedSteps > 0 || m_plainSteps != expected)
         return RunStatement(*this, statement, binds, error);
     ++m_plainSteps;
@@ -190,7 +185,7 @@ bool Connection::Purge(const std::string& pipe, const std::string& statement,
         m_held.erase(found);
     }
     m_failed.erase(pipe);
-    m_tripSize.erase(pipe);
+    m_trips.Forget(pipe);
     return true;
 }
 

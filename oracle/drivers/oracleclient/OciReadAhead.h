@@ -14,6 +14,7 @@
 // again and sends it to a pipe of its session's own, ends the round trip there, and the
 // receiver's next receive takes it from that pipe, so the server itself answers its unpacks.
 #include "Driver.h"
+#include "ReceiverStatements.h"
 
 #include <cstddef>
 #include <optional>
@@ -86,14 +87,6 @@ std::string LostMessages(std::size_t most, const std::string& pipe);
 // Reads the block's reply; false when it is not one (the block did not run as written).
 bool ParseReply(std::string_view reply, Batch& batch);
 
-// The receiver's fixed statements, recognised word for word.
-struct Fixed {
-    enum Kind { Other, Receive, Purge, UnpackLength, UnpackText, TypedItem } kind = Other;
-    std::string pipe;  // Receive, Purge: the pipe's name, quotes undone
-    bool wait = false; // Receive: with a time-out other than 0
-};
-Fixed Recognise(const std::string& statement);
-
 // Writes an outcome into the binds of the statement it answers, as the server would: each
 // bind in order, value and indicator. False with error when the outcome is a failure or the
 // binds are not the receiver's.
@@ -102,6 +95,6 @@ bool AnswerTyped(const TypedStep& step, const std::vector<Bind>& binds, Error& e
 bool AnswerStatus(int status, const std::vector<Bind>& binds);
 
 // True when the binds are what the receiver binds for that statement.
-bool ReceiverBinds(Fixed::Kind kind, const std::vector<Bind>& binds);
+bool ReceiverBinds(ReceiverStatement kind, const std::vector<Bind>& binds);
 
 } // namespace ocidrv::ora

@@ -96,18 +96,18 @@ bool WriteValue(const Bind& bind, const Outcome& outcome, Error& error) {
 
 } // namespace
 
-bool ReceiverBinds(Fixed::Kind kind, const std::vector<Bind>& binds) {
+bool ReceiverBinds(ReceiverStatement kind, const std::vector<Bind>& binds) {
     const auto one = [&](std::string_view name, int type) {
         return binds.size() == 1 && SameName(binds[0].name, name) && binds[0].type == type;
     };
     switch (kind) {
-    case Fixed::Receive:
+    case ReceiverStatement::Receive:
         return one(":sta", SQLT_INT);
-    case Fixed::UnpackLength:
+    case ReceiverStatement::UnpackLength:
         return one(":len", SQLT_INT);
-    case Fixed::UnpackText:
+    case ReceiverStatement::UnpackText:
         return one(":chr", SQLT_STR);
-    case Fixed::TypedItem: {
+    case ReceiverStatement::TypedItem: {
         const Bind* type = Named(binds, ":v_typ");
         const Bind* result = Named(binds, ":v_res");
         return binds.size() == 2 && type != nullptr && type->type == SQLT_INT &&

@@ -1,6 +1,6 @@
 #pragma once
 // The PostgreSQL driver's pure parts, kept apart so they can be checked without a server:
-// reading the connect string, and recognising the PL/SQL texts the program sends.
+// reading the connect string, and what the PL/SQL texts the program sends are to this driver.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +21,7 @@ std::optional<ConnectTarget> ParseConnectString(std::string_view connect, std::s
 enum class StatementKind {
     Other,        // sent to the server unchanged
     Receive,      // begin :x := dbms_pipe.receive_message('P', T); end;
-    Unpack,       // begin dbms_pipe.unpack_message(:x); end;
+    Unpack,       // begin dbms_pipe.unpack_message(:len); end; or (:chr)
     TypedItem,    // the typed-item block
     Purge,        // begin dbms_pipe.purge('P'); end;
     CreateDebug,  // CREATE OR REPLACE PROCEDURE SendDebugMessage ...

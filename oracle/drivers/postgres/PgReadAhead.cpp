@@ -116,7 +116,7 @@ bool functionMissing(const Error& error) {
 PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
     if (!ensureFunction(error))
         return m_connection->Lost() ? Fetched::Failed : Fetched::NotHere;
-    const int asked = batchFor(pipe);
+    const int asked = m_trips.Next(pipe);
     const std::string most = std::to_string(asked);
     const std::string bytes = std::to_string(kReadAheadBytes);
     // Once the call has gone out, a failure cannot tell whether the function ran.
@@ -124,7 +124,7 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
     Result r =
         m_connection->RunPrepared(kReadAhead, {pipe.c_str(), most.c_str(), bytes.c_str()}, error);
     if (!r) {
-        fetched(pipe, asked, false);
+        m_trips.Came(pipe, asked, false);
         if (!m_connection->Lost() && functionMissing(error)) {
             // Dropped by a DISCARD, say: made again for the next receive; this one goes the old
             // way.
@@ -161,7 +161,8 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
         if (type != kOrafceNone)
             messages.back().items.push_back({type, isNull, PQgetvalue(r.get(), row, 2)});
     }
-    fetched(pipe, asked, !failure && (int(messages.size()) >= asked || size >= kReadAheadBytes));
+    m_trips.Came(pipe, asked,
+                 !failure && (int(messages.size()) >= asked || size >= kReadAheadBytes));
     if (!messages.empty() && !ended) {
         messages.back().rest = Rest::OnServer;
         messages.back().cutBy = std::move(failure);
@@ -170,18 +171,6 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
         return failure ? Fetched::NotHere : Fetched::Nothing;
     m_held[pipe] = std::move(messages);
     return Fetched::Messages;
-}
-
-int PgReadAhead::batchFor(const std::string& pipe) const {
-    const auto found = m_batch.find(pipe);
-    return found == m_batch.end() ? kFirstReadAhead : found->second;
-}
-
-void PgReadAhead::fetched(const std::string& pipe, int asked, bool full) {
-    if (full)
-        m_batch[pipe] = std::min(asked * 2, kReadAheadMessages);
-    else
-        m_batch.erase(pipe);
 }
 
 bool PgReadAhead::ensureFunction(Error& error) {
@@ -199,7 +188,7 @@ bool PgReadAhead::ensureFunction(Error& error) {
 
 void PgReadAhead::Purged(const std::string& pipe) {
     m_held.erase(pipe);
-    m_batch.erase(pipe);
+    m_trips.Forget(pipe);
 }
 
 void PgReadAhead::leaveToServer() {

@@ -10,6 +10,7 @@
 #include "Driver.h"
 #include "PgConnection.h"
 #include "PgDriver.h"
+#include "ReadAheadTrips.h"
 
 #include <deque>
 #include <map>
@@ -77,10 +78,6 @@ private:
     enum class Next { Item, End, OnServer, Failed };
 
     Fetched fetch(const std::string& pipe, Error& error);
-    // How many messages the next fetch of the pipe asks for, and what a fetch that asked for
-    // `asked` and came back full or not means for the one after it.
-    int batchFor(const std::string& pipe) const;
-    void fetched(const std::string& pipe, int asked, bool full);
     bool ensureFunction(Error& error);
     // The server's own message buffer now decides what unpacks give.
     void leaveToServer();
@@ -92,9 +89,9 @@ private:
 
     std::shared_ptr<PgConnection> m_connection;
     std::map<std::string, std::deque<Message>> m_held; // by pipe name, in the pipe's order
-    std::optional<Message> m_current;   // none: the server's buffer is the current one
-    std::size_t m_next = 0;             // the current message's next item
-    std::map<std::string, int> m_batch; // by pipe, once a fetch of it came back full
+    std::optional<Message> m_current; // none: the server's buffer is the current one
+    std::size_t m_next = 0;           // the current message's next item
+    ReadAheadTrips m_trips{kFirstReadAhead, kReadAheadMessages};
     enum class Function { Unknown, Ready, Unavailable } m_function = Function::Unknown;
 };
 

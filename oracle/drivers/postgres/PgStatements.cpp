@@ -1,5 +1,5 @@
-// Recognising the PL/SQL the program sends, and reading the connect string. Both run without a
-// server; the receive text is recognised once per message, so this stays a plain scanner.
+// What the PL/SQL the program sends is to this driver, and reading the connect string. Both run
+// without a server.
 #include "PgDriver.h"
 #include "PlsqlTexts.h"
 
@@ -11,117 +11,29 @@ namespace ocidrv::pg {
 
 namespace {
 
-bool isIdentChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '$' || c == '#';
-}
-
 char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-// A cursor over the text with the few steps the PL/SQL shapes need. Keywords match ignoring
-// case, blanks (spaces, tabs, line ends) may stand between any two tokens.
-class Scanner {
-public:
-    explicit Scanner(std::string_view text) : m_text(text) {}
-
-    void blanks() {
-        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' ||
-                                         m_text[m_pos] == '\n' || m_text[m_pos] == '\r'))
-            ++m_pos;
+// The receive's time-out as a whole number of seconds: orafce takes no PL/SQL expression.
+bool WholeSeconds(std::string_view text, int& out) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
     }
-    bool keyword(std::string_view word) {
-        blanks();
-        if (m_text.size() - m_pos < word.size())
-            return false;
-        for (std::size_t i = 0; i < word.size(); ++i)
-            if (lower(m_text[m_pos + i]) != word[i])
-                return false;
-        const std::size_t end = m_pos + word.size();
-        if (end < m_text.size() && isIdentChar(m_text[end]) && isIdentChar(word.back()))
-            return false;
-        m_pos = end;
-        return true;
-    }
-    bool symbol(std::string_view s) {
-        blanks();
-        if (m_text.substr(m_pos, s.size()) != s)
-            return false;
-        m_pos += s.size();
-        return true;
-    }
-    // ":name" as written.
-    bool placeholder(std::string& out) {
-        blanks();
-        if (m_pos >= m_text.size() || m_text[m_pos] != ':')
-            return false;
-        std::size_t end = m_pos + 1;
-        while (end < m_text.size() && isIdentChar(m_text[end]))
-            ++end;
-        if (end == m_pos + 1)
-            return false;
-        out.assign(m_text.substr(m_pos, end - m_pos));
-        m_pos = end;
-        return true;
-    }
-    // A quoted literal; '' inside stands for one apostrophe.
-    bool literal(std::string& out) {
-        blanks();
-        if (m_pos >= m_text.size() || m_text[m_pos] != '\'')
-            return false;
-        out.clear();
-        for (std::size_t i = m_pos + 1; i < m_text.size(); ++i) {
-            if (m_text[i] != '\'') {
-                out += m_text[i];
-                continue;
-            }
-            if (i + 1 < m_text.size() && m_text[i + 1] == '\'') {
-                out += '\'';
-                ++i;
-                continue;
-            }
-            m_pos = i + 1;
-            return true;
-        }
+    if (text.empty())
         return false;
-    }
-    bool integer(int& out) {
-        blanks();
-        std::size_t i = m_pos;
-        bool negative = false;
-        if (i < m_text.size() && (m_text[i] == '-' || m_text[i] == '+'))
-            negative = m_text[i++] == '-';
-        const std::size_t digits = i;
-        long long value = 0;
-        while (i < m_text.size() && m_text[i] >= '0' && m_text[i] <= '9') {
-            value = value * 10 + (m_text[i] - '0');
-            if (value > INT_MAX)
-                return false;
-            ++i;
-        }
-        if (i == digits || (i < m_text.size() && isIdentChar(m_text[i])))
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
             return false;
-        out = static_cast<int>(negative ? -value : value);
-        m_pos = i;
-        return true;
+        value = value * 10 + (c - '0');
+        if (value > INT_MAX)
+            return false;
     }
-    bool atEnd() {
-        blanks();
-        return m_pos == m_text.size();
-    }
-
-private:
-    std::string_view m_text;
-    std::size_t m_pos = 0;
-};
-
-bool dbmsPipeCall(Scanner& s, std::string_view function) {
-    return s.keyword("dbms_pipe") && s.symbol(".") && s.keyword(function) && s.symbol("(");
-}
-
-bool blockEnd(Scanner& s) {
-    return s.symbol(")") && s.symbol(";") && s.keyword("end") && s.symbol(";") && s.atEnd();
+    out = static_cast<int>(negative ? -value : value);
+    return true;
 }
 
 } // namespace
@@ -130,9 +42,8 @@ Statement Classify(std::string_view text) {
     Statement st;
     st.text.assign(text);
 
-    // Tidemark's own fixed texts, recognised as they stand.
+    // The procedures and synonyms of Generate Procedures, recognised as they stand.
     static constexpr std::pair<std::string_view, StatementKind> kFixed[] = {
-        {kTypedItemBlock, StatementKind::TypedItem},
         {kCreateSendDebugMessage, StatementKind::CreateDebug},
         {kCreateSendTraceMessage, StatementKind::CreateTrace},
         {kCreateSynonymSendDebugMessage, StatementKind::SynonymDebug},
@@ -145,38 +56,31 @@ Statement Classify(std::string_view text) {
         }
     }
 
-    {
-        Scanner s(text);
-        std::string name, pipe;
-        int timeout = 0;
-        if (s.keyword("begin") && s.placeholder(name) && s.symbol(":=") &&
-            dbmsPipeCall(s, "receive_message") && s.literal(pipe) && s.symbol(",") &&
-            s.integer(timeout) && blockEnd(s)) {
-            st.kind = StatementKind::Receive;
-            st.placeholder = std::move(name);
-            st.pipe = std::move(pipe);
-            st.timeout = timeout;
-            return st;
-        }
-    }
-    {
-        Scanner s(text);
-        std::string name;
-        if (s.keyword("begin") && dbmsPipeCall(s, "unpack_message") && s.placeholder(name) &&
-            blockEnd(s)) {
-            st.kind = StatementKind::Unpack;
-            st.placeholder = std::move(name);
-            return st;
-        }
-    }
-    {
-        Scanner s(text);
-        std::string pipe;
-        if (s.keyword("begin") && dbmsPipeCall(s, "purge") && s.literal(pipe) && blockEnd(s)) {
-            st.kind = StatementKind::Purge;
-            st.pipe = std::move(pipe);
-            return st;
-        }
+    // The receiver's statements, in any letter case and spacing.
+    RecognisedStatement recognised = Recognise(text);
+    switch (recognised.kind) {
+    case ReceiverStatement::Receive:
+        if (!WholeSeconds(recognised.timeout, st.timeout))
+            break;
+        st.kind = StatementKind::Receive;
+        st.placeholder = std::move(recognised.placeholder);
+        st.pipe = std::move(recognised.pipe);
+        break;
+    case ReceiverStatement::UnpackLength:
+    case ReceiverStatement::UnpackText:
+        // The variable's type, not its name, says which item type is wanted.
+        st.kind = StatementKind::Unpack;
+        st.placeholder = std::move(recognised.placeholder);
+        break;
+    case ReceiverStatement::TypedItem:
+        st.kind = StatementKind::TypedItem;
+        break;
+    case ReceiverStatement::Purge:
+        st.kind = StatementKind::Purge;
+        st.pipe = std::move(recognised.pipe);
+        break;
+    case ReceiverStatement::Other:
+        break;
     }
     return st;
 }
