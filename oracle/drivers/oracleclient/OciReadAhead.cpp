@@ -80,7 +80,10 @@ bool Connection::ReadAheadOnce(const std::string& pipe, const std::string& state
     case Trip::Ran:
         break;
     }
-    m_trips.Came(pipe, most, !batch.failure && int(batch.held.size()) >= most);
+    if (batch.failure)
+        m_trips.Forget(pipe);
+    else
+        m_trips.Came(pipe, most, int(batch.held.size()), int(batch.held.size()) >= most);
     if (batch.failure) {
         Error failure = *batch.failure;
         if (batch.lost > 0)

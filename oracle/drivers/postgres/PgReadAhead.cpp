@@ -124,7 +124,7 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
     Result r =
         m_connection->RunPrepared(kReadAhead, {pipe.c_str(), most.c_str(), bytes.c_str()}, error);
     if (!r) {
-        m_trips.Came(pipe, asked, false);
+        m_trips.Forget(pipe);
         if (!m_connection->Lost() && functionMissing(error)) {
             // Dropped by a DISCARD, say: made again for the next receive; this one goes the old
             // way.
@@ -161,8 +161,11 @@ PgReadAhead::Fetched PgReadAhead::fetch(const std::string& pipe, Error& error) {
         if (type != kOrafceNone)
             messages.back().items.push_back({type, isNull, PQgetvalue(r.get(), row, 2)});
     }
-    m_trips.Came(pipe, asked,
-                 !failure && (int(messages.size()) >= asked || size >= kReadAheadBytes));
+    if (failure)
+        m_trips.Forget(pipe);
+    else
+        m_trips.Came(pipe, asked, int(messages.size()),
+                     int(messages.size()) >= asked || size >= kReadAheadBytes);
     if (!messages.empty() && !ended) {
         messages.back().rest = Rest::OnServer;
         messages.back().cutBy = std::move(failure);
