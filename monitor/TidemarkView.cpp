@@ -152,14 +152,14 @@ void CTidemarkView::AppendMessage(const QString& text) {
     }
     m_journal.Append(piece);
     // Appended at the end in place: the cost of a piece does not grow with the log.
-    AppendText(piece);
+    AppendReceived(piece);
 }
 
 void CTidemarkView::FlushPending() {
     if (m_strPending.isEmpty())
         return;
     m_journal.Append(m_strPending);
-    AppendText(m_strPending);
+    AppendReceived(m_strPending);
     m_strPending.clear();
 }
 
@@ -286,6 +286,7 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
         return false;
     }
     ++m_nPieceMessages;
+    CountReceived();
     return true;
 }
 

@@ -119,7 +119,7 @@ private slots:
         QVERIFY(!frame->GetToolBar()->isFloating());
         QCOMPARE(frame->toolBarArea(frame->GetToolBar()), Qt::TopToolBarArea);
         QCOMPARE(frame->GetStatusBar()->GetPaneText(0), QStringLiteral("Ready"));
-        QCOMPARE(frame->GetStatusBar()->GetCount(), 4);
+        QCOMPARE(frame->GetStatusBar()->GetCount(), 6);
         QCOMPARE(frame->GetStatusBar()->GetItemID(1), UINT(ID_INDICATOR_CAPS));
         QCOMPARE(frame->GetStatusBar()->GetItemID(2), UINT(ID_INDICATOR_NUM));
         QCOMPARE(frame->GetStatusBar()->GetItemID(3), UINT(ID_INDICATOR_SCRL));
@@ -143,7 +143,9 @@ private slots:
         QCOMPARE(
             entries(topMenu(frame, "&Edit")),
             QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...", "Find &Next"}));
-        QCOMPARE(entries(topMenu(frame, "&View")), QStringList({"&Toolbar", "&Status Bar"}));
+        QCOMPARE(entries(topMenu(frame, "&View")),
+                 QStringList({"&Toolbar", "&Status Bar", "-", "&Follow New Messages",
+                              "&Receipt Times", "&Highlight Rules..."}));
         QCOMPARE(entries(topMenu(frame, "&Help")), QStringList({"&About Tidemark..."}));
 
         // The three program commands have no menu entry and no key.
