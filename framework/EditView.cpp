@@ -217,8 +217,10 @@ void CEditView::onModified(int position, int type, const char* text, int length,
     }
     if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) || length <= 0)
         return;
-    if ((type & SC_MOD_BEFOREINSERT) && text)
-        onUserInsert(position, text, length);
+    if (type & SC_MOD_BEFOREINSERT)
+        onUserInsert(position);
+    else
+        applyLineStates();
     m_nHighlightLength = -1; // the lines on screen are looked at again
     if (CDocument* doc = GetDocument())
         doc->SetModifiedFlag(true);
@@ -305,6 +307,7 @@ void CEditView::AppendText(const QString& text) {
 }
 
 void CEditView::appendBytes(const QByteArray& bytes) {
+    applyLineStates(); // the user's last insertion is complete
     ProgramChange change(*this);
     const long before = long(GetTextLength());
     // While paused the reader's place stays: the caret, the selection and the scroll position.

@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <Qsci/qsciscintilla.h>
+#include <functional>
 #include <vector>
 
 class QPrinter;
@@ -150,7 +151,8 @@ private:
     void replaceDocument(void* doc, const QByteArray& bytes = QByteArray());
     void afterNewText(); // what replacing the whole text resets
     void stampReceived(long from, long to);
-    void onUserInsert(long position, const char* text, int length);
+    void onUserInsert(long position);
+    void applyLineStates();
     void onUpdateUi();
     void highlightShownLines(bool bForce);
     void showHighlights(bool bShow); // the indicators' styles: drawn, or hidden for printing
@@ -190,6 +192,7 @@ private:
     qint64 m_nLinesSincePause = 0;
     bool m_bReceiptTimes = false;
     TimesMargin* m_pTimesMargin = nullptr; // a child of the viewport, while shown
+    std::function<void()> m_fixLineStates; // the receipt times after the user's last insertion
     CRateMeter m_received;
     QElapsedTimer m_runTime;
     struct Highlight {

@@ -5,6 +5,7 @@
 
 #include <QPainter>
 #include <QTime>
+#include <utility>
 
 namespace {
 constexpr int kTimesMarginNumber = 1;
@@ -103,33 +104,37 @@ void CEditView::stampReceived(long from, long to) {
             SendScintilla(SCI_SETLINESTATE, (unsigned long)line, long(stamp));
 }
 
-void CEditView::onUserInsert(long position, const char* text, int length) {
-    // The editor gives a line that a line break splits off the state of the line it came from;
-    // a line the user typed has no receipt time, and a received line keeps its own.
+void CEditView::onUserInsert(long position) {
+    // The editor gives a line that a line break splits off the state of a line beside it; a
+    // line the user typed has no receipt time, and a received line keeps its own.
+    applyLineStates();
     if (SendScintilla(SCI_GETMAXLINESTATE) == 0)
         return;
-    int breaks = 0;
-    for (int i = 0; i < length; ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == length || text[i + 1] != '\n')))
-            ++breaks;
-    if (breaks == 0)
-        return;
     const long line = SendScintilla(SCI_LINEFROMPOSITION, (unsigned long)position);
+    const long linesBefore = SendScintilla(SCI_GETLINECOUNT);
     const bool atStart = position == SendScintilla(SCI_POSITIONFROMLINE, (unsigned long)line);
     const bool atEnd = position >= SendScintilla(SCI_GETLINEENDPOSITION, (unsigned long)line);
     const long stamp = SendScintilla(SCI_GETLINESTATE, (unsigned long)line);
-    // Set once the insertion is made.
-    QMetaObject::invokeMethod(
-        this,
-        [this, line, breaks, atStart, atEnd, stamp] {
-            SendScintilla(SCI_SETLINESTATE, (unsigned long)line, atStart ? 0L : stamp);
-            for (long l = line + 1; l < line + breaks; ++l)
-                SendScintilla(SCI_SETLINESTATE, (unsigned long)l, 0L);
-            SendScintilla(SCI_SETLINESTATE, (unsigned long)(line + breaks), atEnd ? 0L : stamp);
-            if (m_pTimesMargin)
-                m_pTimesMargin->update();
-        },
-        Qt::QueuedConnection);
+    // Set once the insertion is made (the editor tells its text only then): by the next change,
+    // which must start from the states as they are meant to be, or once the events of this one
+    // are handled, whichever is first.
+    m_fixLineStates = [this, line, linesBefore, atStart, atEnd, stamp] {
+        const long breaks = SendScintilla(SCI_GETLINECOUNT) - linesBefore;
+        if (breaks <= 0)
+            return;
+        SendScintilla(SCI_SETLINESTATE, (unsigned long)line, atStart ? 0L : stamp);
+        for (long l = line + 1; l < line + breaks; ++l)
+            SendScintilla(SCI_SETLINESTATE, (unsigned long)l, 0L);
+        SendScintilla(SCI_SETLINESTATE, (unsigned long)(line + breaks), atEnd ? 0L : stamp);
+        if (m_pTimesMargin)
+            m_pTimesMargin->update();
+    };
+    QMetaObject::invokeMethod(this, &CEditView::applyLineStates, Qt::QueuedConnection);
+}
+
+void CEditView::applyLineStates() {
+    if (const auto fix = std::exchange(m_fixLineStates, nullptr))
+        fix();
 }
 
 void CEditView::ShowReceiptTimes(bool bShow) {
