@@ -99,8 +99,9 @@ void CEditView::stampReceived(long from, long to) {
     if (SendScintilla(SCI_POSITIONFROMLINE, (unsigned long)last) == to)
         --last;
     const int stamp = stampOf(QTime::currentTime());
+    // Only the first can have one already: a line that an earlier append left without its end.
     for (long line = first; line <= last; ++line)
-        if (SendScintilla(SCI_GETLINESTATE, (unsigned long)line) == 0)
+        if (line > first || SendScintilla(SCI_GETLINESTATE, (unsigned long)line) == 0)
             SendScintilla(SCI_SETLINESTATE, (unsigned long)line, long(stamp));
 }
 

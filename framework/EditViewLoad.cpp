@@ -87,8 +87,11 @@ void CEditView::loadRaw(QIODevice* file) {
     const qint64 size = file->isSequential() ? 0 : file->size();
     if (size > limit)
         throw CArchiveException{kTooLarge};
+    // Room for the whole file and a little more: a buffer filled to its last byte is moved to
+    // a larger one, and for a moment both are in memory.
+    const qint64 room = size + size / 64 + (1 << 20);
     LoaderGuard guard{reinterpret_cast<CEditorDocumentLoader*>(
-        SendScintilla(SCI_CREATELOADER, (unsigned long)size,
+        SendScintilla(SCI_CREATELOADER, (unsigned long)room,
                       long(SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE)))};
     if (!guard.loader)
         throw CArchiveException{kTooLarge}; // no memory for the document
