@@ -52,9 +52,8 @@ int main(int argc, char** argv) {
     }
     const int appends = 2000;
     const int chunkLines = 10000; // lines per append while a log is filled in large pieces
-    std::printf("%-10s %-9s %-13s %-8s %-10s %-9s %-12s %-11s %s\n", "log lines", "text MB",
-                "fill", "fill s", "us/append", "us/typed", "resident MB", "MB/M lines",
-                "resident/text");
+    std::printf("%-10s %-9s %-13s %-8s %-10s %-9s %-12s %-11s %s\n", "log lines", "text MB", "fill",
+                "fill s", "us/append", "us/typed", "resident MB", "MB/M lines", "resident/text");
     double first = 0;
     for (int lines : sizes) {
         const qint64 before = residentBytes();

@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
     view.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
     timer.restart();
     const bool found = view.FindText(QStringLiteral("appended after the probe 999"));
-    std::printf("Find of the last message from the top: %s in %.2f s\n", found ? "found" : "NOT FOUND",
-                double(timer.elapsed()) / 1e3);
+    std::printf("Find of the last message from the top: %s in %.2f s\n",
+                found ? "found" : "NOT FOUND", double(timer.elapsed()) / 1e3);
 
     const QString saved = dir.filePath("saved.log");
     timer.restart();

@@ -546,6 +546,34 @@ private slots:
         QVERIFY(frame->GetStatusBar()->isHidden());
         route(ID_VIEW_STATUS_BAR);
 
+        // Following, receipt times, highlight rules; Scroll Lock pauses following too, and the
+        // status bar tells the lines since the pause and the messages received.
+        route(ID_VIEW_FOLLOW);
+        QVERIFY(!view->IsFollowing());
+        route(ID_VIEW_FOLLOW);
+        QVERIFY(view->IsFollowing());
+        route(ID_VIEW_RECEIPT_TIMES);
+        QVERIFY(view->AreReceiptTimesShown());
+        route(ID_VIEW_RECEIPT_TIMES);
+        QVERIFY(!view->AreReceiptTimesShown());
+        QVERIFY(modal(ID_VIEW_HIGHLIGHTS).startsWith("CHighlightDialog\n"));
+        CStatusBar* bar = frame->GetStatusBar();
+        const int followPane = bar->CommandToIndex(ID_INDICATOR_FOLLOW);
+        const int receivedPane = bar->CommandToIndex(ID_INDICATOR_RECEIVED);
+        QCOMPARE(bar->GetPaneText(followPane), QStringLiteral("Following"));
+        bar->UpdateIndicators(CKeyLockState{true, false, false, true});
+        QVERIFY(!view->IsFollowing());
+        for (int i = 0; i < 3; ++i)
+            view->AppendMessage(QStringLiteral("while paused"));
+        view->CountReceived(1234);
+        frame->UpdatePanes();
+        QCOMPARE(bar->GetPaneText(followPane), QStringLiteral("Paused: 3 new lines"));
+        QVERIFY2(bar->GetPaneText(receivedPane).startsWith(QStringLiteral("1,234 messages, ")),
+                 qPrintable(bar->GetPaneText(receivedPane)));
+        bar->UpdateIndicators(CKeyLockState{true, false, false, false});
+        QVERIFY(view->IsFollowing());
+        QCOMPARE(bar->GetPaneText(followPane), QStringLiteral("Following"));
+
         // About: the three lines of the information text.
         const QString about = modal(ID_APP_ABOUT);
         QVERIFY2(about.startsWith("About\n"), qPrintable(about));
