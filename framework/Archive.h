@@ -15,7 +15,9 @@ private:
     Mode m_mode;
 };
 
-// Thrown by a serialiser that cannot complete; the message is shown to the user.
+// Thrown by a serialiser that cannot complete; the message is shown to the user. A load the
+// user cancelled has nothing to tell.
 struct CArchiveException {
     QString message;
+    bool bCancelled = false;
 };

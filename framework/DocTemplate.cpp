@@ -52,6 +52,7 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const QString& path, bool bMakeV
             m_pOnlyDoc->SetPathName(path);
     }
     if (!ok) {
+        m_bOpenCancelled = !path.isEmpty() && m_pOnlyDoc->LastOpenCancelled();
         if (created)
             CloseAllDocuments(); // a first document that failed leaves nothing behind
         return nullptr;

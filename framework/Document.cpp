@@ -49,6 +49,7 @@ bool CDocument::OnNewDocument() {
 }
 
 bool CDocument::OnOpenDocument(const QString& path) {
+    m_bOpenCancelled = false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         AfxMessageBox(QStringLiteral("Failed to open document.\n\n%1").arg(file.errorString()),
@@ -59,7 +60,9 @@ bool CDocument::OnOpenDocument(const QString& path) {
         CArchive ar(&file, CArchive::load);
         Serialize(ar);
     } catch (const CArchiveException& e) {
-        AfxMessageBox(e.message, MB_ICONEXCLAMATION);
+        m_bOpenCancelled = e.bCancelled;
+        if (!e.bCancelled)
+            AfxMessageBox(e.message, MB_ICONEXCLAMATION);
         return false;
     }
     SetModifiedFlag(false);

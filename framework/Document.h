@@ -31,6 +31,8 @@ public:
 
     virtual bool OnNewDocument();
     virtual bool OnOpenDocument(const QString& path);
+    // Whether the last OnOpenDocument failed because the user cancelled the load.
+    bool LastOpenCancelled() const { return m_bOpenCancelled; }
     virtual bool OnSaveDocument(const QString& path);
     virtual void DeleteContents() {}
     virtual void Serialize(CArchive& /*ar*/) {}
@@ -50,6 +52,7 @@ private:
     QString m_strTitle;
     QString m_strPathName;
     bool m_bModified = false;
+    bool m_bOpenCancelled = false;
     std::vector<CView*> m_views;
     CDocTemplate* m_pDocTemplate = nullptr;
 };

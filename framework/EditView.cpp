@@ -66,6 +66,8 @@ private:
 };
 
 CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
+    m_runTime.start();
+    adoptDocument(newDocument());
     setUtf8(true);
     setEolMode(EolWindows);                         // Enter types CR LF, the log's line break
     SendScintilla(SCI_SETPASTECONVERTENDINGS, 0UL); // pasted text keeps its own line breaks
@@ -114,6 +116,7 @@ CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
     QAccessible::installFactory(editViewAccessible);
     SendScintilla(SCI_SETMODEVENTMASK, kUserChangeEvents);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &CEditView::onModified);
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, &CEditView::onUpdateUi);
     connect(this, &QsciScintilla::cursorPositionChanged, this, [this] {
         // The caret an append left is not news to a screen reader: the append said so.
         const long pos = SendScintilla(SCI_GETCURRENTPOS);
@@ -136,6 +139,27 @@ CEditView::CEditView(QWidget* parent) : QsciScintilla(parent) {
 
 CEditView::~CEditView() = default;
 
+void* CEditView::newDocument() {
+    // The log has no lexer, so a style byte beside each text byte would be memory for nothing;
+    // and a long run's log can pass 2 GiB.
+    return reinterpret_cast<void*>(
+        SendScintilla(SCI_CREATEDOCUMENT, 0UL,
+                      long(SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE)));
+}
+
+void CEditView::adoptDocument(void* doc) {
+    // What the editor keeps per document rather than per view goes over to the new one: the
+    // code page, the line break Enter types, the tab width, read-only.
+    const bool readOnly = SendScintilla(SCI_GETREADONLY) != 0;
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, doc);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, doc); // the view's reference is enough
+    SendScintilla(SCI_SETCODEPAGE, (unsigned long)SC_CP_UTF8);
+    SendScintilla(SCI_SETEOLMODE, (unsigned long)SC_EOL_CRLF);
+    SendScintilla(SCI_SETTABWIDTH, (unsigned long)m_nTabWidth);
+    SendScintilla(SCI_SETREADONLY, (unsigned long)readOnly);
+    m_nHighlightFirst = m_nHighlightLast = m_nHighlightLength = -1;
+}
+
 bool CEditView::PreCreateWindow(CREATESTRUCT& cs) {
     cs.style |=
         WS_HSCROLL | WS_VSCROLL | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_MULTILINE | ES_NOHIDESEL;
@@ -151,8 +175,10 @@ void CEditView::SetTabStops(int nTabStops) {
     const int baseX =
         (int(width("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
     const double space = width(QByteArray(100, ' ')) / 100; // to a hundredth of a pixel
-    if (space > 0)
-        setTabWidth(std::max(1, int(std::lround(nTabStops * baseX / 4.0 / space))));
+    if (space > 0) {
+        m_nTabWidth = std::max(1, int(std::lround(nTabStops * baseX / 4.0 / space)));
+        setTabWidth(m_nTabWidth);
+    }
 }
 
 bool CEditView::Create(QWidget* parent) {
@@ -191,6 +217,11 @@ void CEditView::onModified(int position, int type, const char* text, int length,
     }
     if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) || length <= 0)
         return;
+    if (type & SC_MOD_BEFOREINSERT)
+        onUserInsert(position);
+    else
+        applyLineStates();
+    m_nHighlightLength = -1; // the lines on screen are looked at again
     if (CDocument* doc = GetDocument())
         doc->SetModifiedFlag(true);
     m_nAccessibleChars = -1;
@@ -241,9 +272,15 @@ QByteArray CEditView::GetWindowText() const {
 }
 
 void CEditView::SetWindowText(const QByteArray& bytes) {
+    // A new document, so that the old one's memory goes and no receipt time stays behind.
+    replaceDocument(newDocument(), bytes);
+}
+
+void CEditView::replaceDocument(void* doc, const QByteArray& bytes) {
     {
         ProgramChange change(*this);
-        SendScintilla(SCI_CLEARALL);
+        adoptDocument(doc);
+        SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
         if (!bytes.isEmpty())
             SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
         SendScintilla(SCI_EMPTYUNDOBUFFER);
@@ -251,9 +288,14 @@ void CEditView::SetWindowText(const QByteArray& bytes) {
         // The horizontal range starts again from the new text's lines as they are shown.
         SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     }
+    afterNewText();
+}
+
+void CEditView::afterNewText() {
     m_bCanUndo = false;
     m_nMatchStart = m_nMatchEnd = m_nAppendCaret = -1;
     m_nAccessibleChars = -1;
+    m_nLinesSincePause = 0;
     if (QAccessible::isActive()) {
         QAccessibleEvent event(this, QAccessible::TextUpdated);
         QAccessible::updateAccessibility(&event);
@@ -265,8 +307,16 @@ void CEditView::AppendText(const QString& text) {
 }
 
 void CEditView::appendBytes(const QByteArray& bytes) {
+    applyLineStates(); // the user's last insertion is complete
     ProgramChange change(*this);
     const long before = long(GetTextLength());
+    // While paused the reader's place stays: the caret, the selection and the scroll position.
+    const bool follow = IsFollowing();
+    const long anchor = follow ? 0 : long(SendScintilla(SCI_GETANCHOR));
+    const long caret = follow ? 0 : long(SendScintilla(SCI_GETCURRENTPOS));
+    const long firstLine = follow ? 0 : long(SendScintilla(SCI_GETFIRSTVISIBLELINE));
+    const long xOffset = follow ? 0 : long(SendScintilla(SCI_GETXOFFSET));
+    const long linesBefore = follow ? 0 : long(SendScintilla(SCI_GETLINECOUNT));
     if (!bytes.isEmpty())
         SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
     // A screen reader is told where the text went in, in characters: the count of the text
@@ -279,6 +329,18 @@ void CEditView::appendBytes(const QByteArray& bytes) {
         m_nAccessibleChars +=
             SendScintilla(SCI_COUNTCHARACTERS, (unsigned long)before, long(GetTextLength()));
     }
+    if (!follow) {
+        m_nLinesSincePause += long(SendScintilla(SCI_GETLINECOUNT)) - linesBefore;
+        if (SendScintilla(SCI_GETANCHOR) != anchor || SendScintilla(SCI_GETCURRENTPOS) != caret) {
+            SendScintilla(SCI_SETANCHOR, (unsigned long)anchor);
+            SendScintilla(SCI_SETCURRENTPOS, (unsigned long)caret);
+        }
+        SendScintilla(SCI_SETFIRSTVISIBLELINE, (unsigned long)firstLine);
+        SendScintilla(SCI_SETXOFFSET, (unsigned long)xOffset);
+        SendScintilla(SCI_EMPTYUNDOBUFFER);
+        m_bCanUndo = false;
+        return;
+    }
     // Caret to the end with no selection, scrolled into view.
     const long end = long(GetTextLength());
     SendScintilla(SCI_GOTOPOS, (unsigned long)end);
@@ -286,23 +348,6 @@ void CEditView::appendBytes(const QByteArray& bytes) {
     // As setting the whole text would, received text ends what Undo can take back.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     m_bCanUndo = false;
-}
-
-void CEditView::SerializeRaw(CArchive& ar) {
-    QIODevice* file = ar.GetFile();
-    if (ar.IsStoring()) {
-        const QByteArray bytes = GetWindowText();
-        if (file->write(bytes) != bytes.size())
-            throw CArchiveException{file->errorString()};
-        return;
-    }
-    if (file->size() > nMaxSize)
-        throw CArchiveException{QStringLiteral("The file is too large to open.")};
-    // Devices and the like report no size: read no more than one byte past the limit.
-    const QByteArray bytes = file->read(nMaxSize + 1);
-    if (bytes.size() > nMaxSize)
-        throw CArchiveException{QStringLiteral("The file is too large to open.")};
-    SetWindowText(bytes);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -318,6 +363,15 @@ bool CEditView::roomFor(qint64 added) {
 }
 
 void CEditView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_End &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier && !IsFollowing()) {
+        // The way back to the end of a paused log: following again, unless Scroll Lock holds it.
+        SetFollow(true);
+        m_nLinesSincePause = 0;
+        SendScintilla(SCI_DOCUMENTEND);
+        event->accept();
+        return;
+    }
     if (!isReadOnly()) {
         const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
         if (event->matches(QKeySequence::Paste)) {

@@ -21,6 +21,8 @@ QPrinter* CEditView::printerForCommand() {
 
 void CEditView::PrintText(QPrinter* printer) {
     OnBeginPrinting();
+    // Pages show the text alone: highlights are for the screen.
+    showHighlights(false);
     if (auto* editorPrinter = dynamic_cast<QsciPrinter*>(printer)) {
         editorPrinter->printRange(this);
     } else {
@@ -35,6 +37,7 @@ void CEditView::PrintText(QPrinter* printer) {
         pages.setFromTo(printer->fromPage(), printer->toPage());
         pages.printRange(this);
     }
+    showHighlights(true);
     OnEndPrinting();
 }
 

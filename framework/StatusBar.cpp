@@ -40,14 +40,16 @@ bool CStatusBar::SetIndicators(const UINT* lpIDArray, int nIDCount) {
             text = QStringLiteral("SCRL");
             break;
         default:
-            return false;
+            break; // a text pane of the program's
         }
         auto* pane = new QLabel(this);
         pane->setFrameShape(QFrame::Panel);
         pane->setFrameShadow(QFrame::Sunken);
         pane->setAlignment(Qt::AlignCenter);
-        pane->setProperty("indicatorText", text);
-        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 12);
+        if (!text.isEmpty()) {
+            pane->setProperty("indicatorText", text);
+            pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 12);
+        }
         addPermanentWidget(pane);
         m_panes.insert(nID, pane);
     }
@@ -67,9 +69,33 @@ QString CStatusBar::GetPaneText(int nIndex) const {
     return pane ? pane->text() : QString();
 }
 
+bool CStatusBar::SetPaneText(int nIndex, const QString& text) {
+    QLabel* pane = m_panes.value(GetItemID(nIndex));
+    if (nIndex < 0 || nIndex >= m_indicators.size() || !pane ||
+        pane->property("indicatorText").isValid())
+        return false;
+    if (pane->text() != text)
+        pane->setText(text);
+    return true;
+}
+
+void CStatusBar::SetPaneWidth(int nIndex, int cxWidth) {
+    if (QLabel* pane = m_panes.value(GetItemID(nIndex)); pane && nIndex > 0)
+        pane->setMinimumWidth(cxWidth);
+}
+
 void CStatusBar::UpdateIndicators() {
-    const CKeyLockState state = AfxGetKeyLockState();
+    UpdateIndicators(AfxGetKeyLockState());
+}
+
+void CStatusBar::UpdateIndicators(const CKeyLockState& state) {
+    if (state.bScroll != m_bScrollLock) {
+        m_bScrollLock = state.bScroll;
+        emit scrollLockChanged(m_bScrollLock);
+    }
     for (auto it = m_panes.cbegin(); it != m_panes.cend(); ++it) {
+        if (!it.value()->property("indicatorText").isValid())
+            continue;
         bool on = false;
         if (it.key() == ID_INDICATOR_CAPS)
             on = state.bCaps;

@@ -159,7 +159,7 @@ void CTidemarkView::AppendMessage(const QString& text) {
         return;
     }
     // Appended at the end in place: the cost of a piece does not grow with the log.
-    AppendText(piece);
+    AppendReceived(piece);
     m_journal.Append(piece);
 }
 
@@ -168,7 +168,7 @@ void CTidemarkView::AppendMessage(const QString& text) {
 void CTidemarkView::FlushPending() {
     if (m_strPending.isEmpty())
         return;
-    AppendText(m_strPending);
+    AppendReceived(m_strPending);
     JournalPending();
     m_strPending.clear();
     m_nJournaled = 0;
@@ -296,12 +296,14 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
                                    Receiving how) {
     const QByteArray pipe = m_strPipeName.toUtf8();
     const int held = cursor.HeldMessages(pipe.constData());
-    if (held == 0)
-        JournalPending(); // a batch is shown: on the disk before the next round trip
     if (how == Receiving::HeldOnly) {
         if (held == 0)
             return false;
     } else {
+        // The batch the log-on took is all text now: into the window, then onto the disk,
+        // before the next round trip, so that a kill loses at most the batch in hand.
+        if (held == 0)
+            FlushPending();
         // An error box handles the window's events while it is open: the piece's time starts
         // anew.
         if (m_bErrorBox)
@@ -321,6 +323,7 @@ bool CTidemarkView::ReceiveMessage(COciCursor& cursor, const QByteArray& receive
         return false;
     }
     ++m_nPieceMessages;
+    CountReceived();
     return true;
 }
 

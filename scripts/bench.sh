@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and prints their figures: the append cost without a database, the
 # drain over a delayed network and the load of many senders, each in a throw-away cluster with
-# orafce. BENCHES picks some of them (default "append drain load"); the drain benchmark takes
+# orafce; and the log probe, a generated log of BENCH_LOG_MB (default 1000) opened, appended to,
+# searched and saved. BENCHES picks some of them (default "append logopen drain load"); the drain
+# benchmark takes
 # BENCH_RTT (round-trip times in ms, default 0,1,5,20) and BENCH_CASES (drain,ceiling,traced).
 set -euo pipefail
 build_dir=${1:?build directory}
-benches=${BENCHES:-append drain load}
+benches=${BENCHES:-append logopen drain load}
 export QT_QPA_PLATFORM=offscreen
 # The monitor runs with its session journal, kept in a folder of the run that goes with it.
 XDG_STATE_HOME=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-bench-state.XXXXXX")
@@ -24,6 +26,10 @@ for bench in $benches; do
         echo "== AppendMessage cost"
         "$build_dir/bench/append/bench_append"
         ;;
+    logopen)
+        echo "== The log probe: open, append, Find and Save of a large log"
+        "$build_dir/bench/logopen/bench_logopen" "${BENCH_LOG_MB:-1000}"
+        ;;
     drain)
         echo "== Drain over a delayed network (monitor's session through a delay proxy)"
         in_cluster "$build_dir/bench/drain/bench_drain"
@@ -33,7 +39,7 @@ for bench in $benches; do
         in_cluster "$build_dir/bench/load/bench_load"
         ;;
     *)
-        echo "unknown benchmark: $bench (append, drain, load)" >&2
+        echo "unknown benchmark: $bench (append, logopen, drain, load)" >&2
         exit 2
         ;;
     esac

@@ -119,7 +119,7 @@ private slots:
         QVERIFY(!frame->GetToolBar()->isFloating());
         QCOMPARE(frame->toolBarArea(frame->GetToolBar()), Qt::TopToolBarArea);
         QCOMPARE(frame->GetStatusBar()->GetPaneText(0), QStringLiteral("Ready"));
-        QCOMPARE(frame->GetStatusBar()->GetCount(), 4);
+        QCOMPARE(frame->GetStatusBar()->GetCount(), 6);
         QCOMPARE(frame->GetStatusBar()->GetItemID(1), UINT(ID_INDICATOR_CAPS));
         QCOMPARE(frame->GetStatusBar()->GetItemID(2), UINT(ID_INDICATOR_NUM));
         QCOMPARE(frame->GetStatusBar()->GetItemID(3), UINT(ID_INDICATOR_SCRL));
@@ -143,7 +143,9 @@ private slots:
         QCOMPARE(
             entries(topMenu(frame, "&Edit")),
             QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...", "Find &Next"}));
-        QCOMPARE(entries(topMenu(frame, "&View")), QStringList({"&Toolbar", "&Status Bar"}));
+        QCOMPARE(entries(topMenu(frame, "&View")),
+                 QStringList({"&Toolbar", "&Status Bar", "-", "&Follow New Messages",
+                              "&Receipt Times", "&Highlight Rules..."}));
         QCOMPARE(entries(topMenu(frame, "&Help")), QStringList({"&About Tidemark..."}));
 
         // The three program commands have no menu entry and no key.
@@ -543,6 +545,34 @@ private slots:
         route(ID_VIEW_STATUS_BAR);
         QVERIFY(frame->GetStatusBar()->isHidden());
         route(ID_VIEW_STATUS_BAR);
+
+        // Following, receipt times, highlight rules; Scroll Lock pauses following too, and the
+        // status bar tells the lines since the pause and the messages received.
+        route(ID_VIEW_FOLLOW);
+        QVERIFY(!view->IsFollowing());
+        route(ID_VIEW_FOLLOW);
+        QVERIFY(view->IsFollowing());
+        route(ID_VIEW_RECEIPT_TIMES);
+        QVERIFY(view->AreReceiptTimesShown());
+        route(ID_VIEW_RECEIPT_TIMES);
+        QVERIFY(!view->AreReceiptTimesShown());
+        QVERIFY(modal(ID_VIEW_HIGHLIGHTS).startsWith("CHighlightDialog\n"));
+        CStatusBar* bar = frame->GetStatusBar();
+        const int followPane = bar->CommandToIndex(ID_INDICATOR_FOLLOW);
+        const int receivedPane = bar->CommandToIndex(ID_INDICATOR_RECEIVED);
+        QCOMPARE(bar->GetPaneText(followPane), QStringLiteral("Following"));
+        bar->UpdateIndicators(CKeyLockState{true, false, false, true});
+        QVERIFY(!view->IsFollowing());
+        for (int i = 0; i < 3; ++i)
+            view->AppendMessage(QStringLiteral("while paused"));
+        view->CountReceived(1234);
+        frame->UpdatePanes();
+        QCOMPARE(bar->GetPaneText(followPane), QStringLiteral("Paused: 3 new lines"));
+        QVERIFY2(bar->GetPaneText(receivedPane).startsWith(QStringLiteral("1,234 messages, ")),
+                 qPrintable(bar->GetPaneText(receivedPane)));
+        bar->UpdateIndicators(CKeyLockState{true, false, false, false});
+        QVERIFY(view->IsFollowing());
+        QCOMPARE(bar->GetPaneText(followPane), QStringLiteral("Following"));
 
         // About: the three lines of the information text.
         const QString about = modal(ID_APP_ABOUT);

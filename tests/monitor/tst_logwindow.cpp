@@ -26,11 +26,13 @@
 #include <QFontMetricsF>
 #include <QListView>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 #include <QTimer>
 #include <Qsci/qsciprinter.h>
 #include <cmath>
@@ -67,6 +69,14 @@ private slots:
     void reopenedFileContinuesWithNextMessage();
     void screenReadersGetTheWholeText();
     void fileSizeLimit();
+    void cancelledOpenKeepsTheLog();
+    void pausedFollowingKeepsTheReadersPlace_data();
+    void pausedFollowingKeepsTheReadersPlace();
+    void highlightsMarkLinesNotText_data();
+    void highlightsMarkLinesNotText();
+    void receiptTimesFollowTheirLines();
+    void rateOfTheLastSeconds_data();
+    void rateOfTheLastSeconds();
     void newEmptiesTheLog();
     void onlyTypingMarksModified();
     void typingAndPastingStopAtTheLimit();
@@ -249,30 +259,262 @@ void TestLogWindow::screenReadersGetTheWholeText() {
 }
 
 void TestLogWindow::fileSizeLimit() {
+    // Files the edit control could not hold open byte for byte; only what the memory cannot
+    // hold (here a limit set low) is refused, and the log keeps its text.
     ScopedProfile profile;
     QTemporaryDir dir;
-    const QString fits = dir.filePath("fits.txt");
-    const QString tooLarge = dir.filePath("large.txt");
-    QVERIFY(WriteFile(fits, QByteArray(1048575, 'a')));
-    QVERIFY(WriteFile(tooLarge, QByteArray(1048576, 'b')));
+    QByteArray big;
+    for (int i = 0; big.size() <= 9 * 1048576; ++i)
+        big += QStringLiteral("%1 message \u00e9\t\r\n").arg(i, 8).toUtf8();
+    big += Bytes("\0\xff\r");
+    const QString overOldLimit = WriteFileIn(dir, "big.log", big);
+    const QString tooLarge = WriteFileIn(dir, "large.txt", QByteArray(1048577, 'b'));
 
     MessageBoxRecorder boxes;
     LogWindow log;
     log.view.AppendMessage("kept");
+    QVERIFY(log.doc.OnOpenDocument(overOldLimit));
+    QCOMPARE(log.view.GetWindowText(), big);
+    QVERIFY(!log.doc.IsModified());
+    QCOMPARE(log.view.SendScintilla(QsciScintillaBase::SCI_GETDOCUMENTOPTIONS),
+             long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE |
+                  QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE));
+    QVERIFY(log.doc.OnSaveDocument(dir.filePath("again.log")));
+    QCOMPARE(ReadFile(dir.filePath("again.log")), big);
+    QCOMPARE(boxes.count(), 0);
+
+    log.view.SetWindowText("kept\r\n");
+    log.view.SetMaxOpenSize(1048576);
     QVERIFY(!log.doc.OnOpenDocument(tooLarge));
     QCOMPARE(boxes.count(), 1);
     QCOMPARE(boxes.lastText(), QStringLiteral("The file is too large to open."));
     QCOMPARE(log.view.GetWindowText(), QByteArray("kept\r\n"));
 
-    QVERIFY(log.doc.OnOpenDocument(fits));
-    QCOMPARE(log.view.GetWindowText().size(), 1048575);
-    QCOMPARE(boxes.count(), 1);
-
     // A device reports no size and never ends: refused all the same, nothing read past the limit.
     QVERIFY(!log.doc.OnOpenDocument(QStringLiteral("/dev/zero")));
     QCOMPARE(boxes.count(), 2);
     QCOMPARE(boxes.lastText(), QStringLiteral("The file is too large to open."));
-    QCOMPARE(log.view.GetWindowText().size(), 1048575);
+    QCOMPARE(log.view.GetWindowText(), QByteArray("kept\r\n"));
+}
+
+void TestLogWindow::cancelledOpenKeepsTheLog() {
+    ScopedProfile profile;
+    QTemporaryDir dir;
+    const QString path = WriteFileIn(dir, "long.log", QByteArray(64 * 1048576, 'x'));
+    MessageBoxRecorder boxes;
+    LogWindow log;
+    log.view.show();
+    log.view.AppendMessage("kept");
+    log.view.SetOpenProgressDelay(0);
+    bool shown = false;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<QProgressDialog*>(w);
+                progress && progress->isVisible()) {
+                shown = true;
+                progress->cancel();
+            }
+    });
+    cancel.start(0);
+    QVERIFY(!log.doc.OnOpenDocument(path));
+    QVERIFY(shown);
+    QVERIFY(log.doc.LastOpenCancelled());
+    QCOMPARE(boxes.count(), 0);
+    QCOMPARE(log.view.GetWindowText(), QByteArray("kept\r\n"));
+}
+
+void TestLogWindow::pausedFollowingKeepsTheReadersPlace_data() {
+    QTest::addColumn<bool>("byScrollLock");
+    QTest::addColumn<bool>("resumeByKey");
+    QTest::newRow("View switch, switched back on") << false << false;
+    QTest::newRow("View switch, Ctrl+End") << false << true;
+    QTest::newRow("Scroll Lock, turned off") << true << false;
+}
+
+void TestLogWindow::pausedFollowingKeepsTheReadersPlace() {
+    QFETCH(bool, byScrollLock);
+    QFETCH(bool, resumeByKey);
+    ScopedProfile profile;
+    LogWindow log;
+    log.view.resize(300, 200);
+    log.view.show();
+    for (int i = 0; i < 300; ++i)
+        log.view.AppendMessage(QStringLiteral("line %1").arg(i));
+    if (byScrollLock)
+        log.view.SetScrollLock(true);
+    else
+        log.view.SetFollow(false);
+    QVERIFY(!log.view.IsFollowing());
+    log.view.setFirstVisibleLine(20);
+    log.view.setSelection(22, 1, 24, 3);
+    QCoreApplication::processEvents();
+    const QByteArray saved = log.view.GetWindowText();
+
+    for (int i = 0; i < 50; ++i)
+        log.view.AppendMessage(QStringLiteral("new %1").arg(i));
+    QCoreApplication::processEvents();
+    int lineFrom = 0, indexFrom = 0, lineTo = 0, indexTo = 0;
+    log.view.getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+    QCOMPARE(QList<int>({lineFrom, indexFrom, lineTo, indexTo}), QList<int>({22, 1, 24, 3}));
+    QCOMPARE(log.view.firstVisibleLine(), 20);
+    QCOMPARE(log.view.GetLinesSincePause(), qint64(50));
+    QVERIFY(log.view.GetWindowText().startsWith(saved));
+    QVERIFY(log.view.GetWindowText().endsWith("new 49\r\n"));
+
+    if (resumeByKey)
+        QTest::keyClick(&log.view, Qt::Key_End, Qt::ControlModifier);
+    else if (byScrollLock)
+        log.view.SetScrollLock(false);
+    else
+        log.view.SetFollow(true);
+    QVERIFY(log.view.IsFollowing());
+    QCOMPARE(log.view.GetLinesSincePause(), qint64(0));
+    QCOMPARE(log.view.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS),
+             long(log.view.GetTextLength()));
+    log.view.AppendMessage("after");
+    QCoreApplication::processEvents();
+    const long shown = log.view.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+    QVERIFY(log.view.firstVisibleLine() + shown >= log.view.lines());
+}
+
+void TestLogWindow::highlightsMarkLinesNotText_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("colour"); // empty: none
+    QTest::newRow("Oracle error number") << "step 3 failed: ORA-06512 at line 4"
+                                         << "#e01b24";
+    QTest::newRow("ERROR") << "ERROR: division by zero"
+                           << "#e01b24";
+    QTest::newRow("exception, lower case") << "raised exception in p"
+                                           << "#e01b24";
+    QTest::newRow("FATAL") << "FATAL: out of memory"
+                           << "#e01b24";
+    QTest::newRow("WARNING") << "WARNING: slow query"
+                             << "#f5a600";
+    QTest::newRow("Warn") << "Warn: retrying"
+                          << "#f5a600";
+    QTest::newRow("error and warning: error wins") << "warning then error"
+                                                   << "#e01b24";
+    QTest::newRow("plain") << "loop 17 done"
+                           << "";
+    QTest::newRow("part of a word") << "errors_table updated, ORA-123"
+                                    << "";
+}
+
+void TestLogWindow::highlightsMarkLinesNotText() {
+    QFETCH(QString, line);
+    QFETCH(QString, colour);
+    ScopedProfile profile;
+    QTemporaryDir dir;
+    const std::vector<CHighlightRule> rules = {
+        {QStringLiteral("\\bORA-\\d{5}\\b|\\b(?:ERROR|Error|error|EXCEPTION|Exception|exception|"
+                        "FATAL|Fatal|fatal)\\b"),
+         QColor("#e01b24")},
+        {QStringLiteral("\\b(?:WARNING|Warning|warning|WARN|Warn|warn)\\b"), QColor("#f5a600")},
+    };
+    const auto check = [&](CEditView& view, int nLine) {
+        QTRY_COMPARE(view.GetLineHighlight(nLine).isValid() ? view.GetLineHighlight(nLine).name()
+                                                            : QString(),
+                     colour);
+    };
+    const QByteArray text = "first\r\n" + line.toUtf8() + "\r\n";
+    {
+        // Appended
+        LogWindow log;
+        log.view.resize(400, 300);
+        log.view.show();
+        log.view.SetHighlightRules(rules);
+        log.view.AppendMessage("first");
+        log.view.AppendMessage(line);
+        check(log.view, 1);
+        QVERIFY(!log.view.GetLineHighlight(0).isValid());
+        QCOMPARE(log.view.GetWindowText(), text);
+        QVERIFY(log.doc.OnSaveDocument(dir.filePath("saved.log")));
+        QCOMPARE(ReadFile(dir.filePath("saved.log")), text);
+    }
+    // Opened, far down a long file: marked once on screen.
+    QByteArray opened;
+    for (int i = 0; i < 5000; ++i)
+        opened += "filler\r\n";
+    opened += text;
+    LogWindow log;
+    log.view.resize(400, 300);
+    log.view.show();
+    log.view.SetHighlightRules(rules);
+    QVERIFY(log.doc.OnOpenDocument(WriteFileIn(dir, "opened.log", opened)));
+    log.view.setFirstVisibleLine(4995);
+    check(log.view, 5001);
+    QCOMPARE(log.view.GetWindowText(), opened);
+}
+
+void TestLogWindow::receiptTimesFollowTheirLines() {
+    ScopedProfile profile;
+    QTemporaryDir dir;
+    LogWindow log;
+    log.view.resize(500, 300);
+    log.view.show();
+    QVERIFY(log.doc.OnOpenDocument(WriteFileIn(dir, "in.log", "opened\r\n")));
+    log.view.AppendMessage("hidden times");
+    log.view.ShowReceiptTimes(true);
+    const QTime before = QTime::currentTime().addMSecs(-1);
+    log.view.AppendMessage("one");
+    log.view.m_bLFFlag = FALSE;
+    log.view.AppendMessage("two, ");
+    log.view.AppendMessage("in two pieces\r\nthree\r\n");
+    const QTime after = QTime::currentTime().addMSecs(1);
+    QCOMPARE(log.view.GetReceiptTime(0), QString());
+    QCOMPARE(log.view.GetReceiptTime(1), QString());
+    for (int line : {2, 3, 4}) {
+        const QTime t = QTime::fromString(log.view.GetReceiptTime(line), "HH:mm:ss.zzz");
+        QVERIFY2(t.isValid() && t >= before && t <= after,
+                 qPrintable(log.view.GetReceiptTime(line)));
+    }
+    const QString two = log.view.GetReceiptTime(3);
+
+    // The user types two lines above them: the times move down with their lines.
+    log.view.setReadOnly(false);
+    log.view.setCursorPosition(1, 0);
+    QTest::keyClicks(&log.view, "typed");
+    QTest::keyClick(&log.view, Qt::Key_Return);
+    QTest::keyClicks(&log.view, "typed too");
+    QTest::keyClick(&log.view, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCOMPARE(log.view.GetReceiptTime(1), QString());
+    QCOMPARE(log.view.GetReceiptTime(2), QString());
+    QCOMPARE(log.view.GetReceiptTime(5), two);
+    QVERIFY(!log.view.GetReceiptTime(6).isEmpty());
+    QCOMPARE(log.view.GetWindowText(),
+             QByteArray("opened\r\ntyped\r\ntyped too\r\nhidden times\r\none\r\ntwo, in two "
+                        "pieces\r\nthree\r\n"));
+}
+
+void TestLogWindow::rateOfTheLastSeconds_data() {
+    QTest::addColumn<QList<qint64>>("arrivals"); // milliseconds since the start of the run
+    QTest::addColumn<qint64>("now");
+    QTest::addColumn<double>("rate");
+    QTest::newRow("none") << QList<qint64>{} << qint64(3000) << 0.0;
+    QTest::newRow("a run shorter than the window")
+        << QList<qint64>{100, 200, 300, 400} << qint64(2000) << 2.0;
+    QTest::newRow("steady, 10 a second") << [] {
+        QList<qint64> t;
+        for (qint64 ms = 0; ms < 20000; ms += 100)
+            t.append(ms);
+        return t;
+    }() << qint64(20000) << 10.0;
+    QTest::newRow("a burst long ago is forgotten")
+        << QList<qint64>{1000, 1001, 1002} << qint64(9000) << 0.0;
+}
+
+void TestLogWindow::rateOfTheLastSeconds() {
+    QFETCH(QList<qint64>, arrivals);
+    QFETCH(qint64, now);
+    QFETCH(double, rate);
+    CRateMeter meter;
+    for (qint64 t : arrivals)
+        meter.Add(t);
+    QCOMPARE(meter.Total(), qint64(arrivals.size()));
+    QVERIFY2(std::abs(meter.PerSecond(now) - rate) < rate * 0.1 + 0.01,
+             qPrintable(QString::number(meter.PerSecond(now))));
 }
 
 void TestLogWindow::newEmptiesTheLog() {
