@@ -24,9 +24,7 @@ bool matches(const TailOptions& options, const ReceivedMessage& message) {
 } // namespace
 
 int ReconnectDelaySeconds(int attempt) {
-    if (attempt >= 5)
-        return kLongestReconnectWait;
-    return std::min(1 << attempt, kLongestReconnectWait);
+    return std::min(1 << std::clamp(attempt, 0, 5), kLongestReconnectWait);
 }
 
 int RunTail(CTailSource& source, const TailOptions& options, CMessageSink& out,
