@@ -143,8 +143,10 @@ private:
     bool readPlain(ReceivedMessage& message) {
         std::int32_t length = 0;
         short indicator = 0;
-        if (!run("begin dbms_pipe.unpack_message(:len); end;",
-                 {{":len", &length, sizeof length, SQLT_INT, &indicator}}))
+        // As the window: a length that cannot be read is reported, and the text still shown.
+        run("begin dbms_pipe.unpack_message(:len); end;",
+            {{":len", &length, sizeof length, SQLT_INT, &indicator}});
+        if (m_lost)
             return false;
         m_text[0] = '\0';
         if (!run("begin dbms_pipe.unpack_message(:chr); end;",

@@ -88,8 +88,16 @@ class TestTailProgram : public QObject {
             {},
         };
         if (!typed) {
+            QList<QStringList> messages;
             for (const QString& t : texts)
-                if (m_sender->sendItems(pipe, {QString::number(t.size()), SqlLiteral(t)}, 10) != 0)
+                messages.append(QStringList{QString::number(t.size()), SqlLiteral(t)});
+            // Failures: no length (reported, the text shown), a number for the text (reported,
+            // nothing shown).
+            messages.append(QStringList{"'no length'"});
+            messages.append(QStringList{"1", "2"});
+            messages.append(QStringList{"4", "'last'"});
+            for (const QStringList& message : messages)
+                if (m_sender->sendItems(pipe, message, 10) != 0)
                     return false;
             return true;
         }
@@ -98,7 +106,7 @@ class TestTailProgram : public QObject {
                 return false;
         return true;
     }
-    static int corpusSize(bool typed) { return typed ? 4 : 6; }
+    static int corpusSize(bool typed) { return typed ? 4 : 8; } // messages shown
     // What the pipe still holds, received off it.
     QStringList drainPipe(const QString& pipe) {
         QStringList left;
@@ -131,8 +139,13 @@ private slots:
         QFETCH(bool, lf);
         const QString pipe = "tail_corpus";
         QVERIFY(sendCorpus(pipe, typed));
+        MessageBoxRecorder boxes;
         LogWindow window(pipe, typed, lf);
         QVERIFY(window.drain());
+        QString reported; // the window's error boxes, as a terminal would show them
+        for (const MessageBoxRecorder::Shown& box : boxes.shown())
+            reported += box.text + '\n';
+        QCOMPARE(boxes.count(), typed ? 0 : 2);
         QVERIFY(sendCorpus(pipe, typed));
         QStringList args{"--count", QString::number(corpusSize(typed)), "--timeout", "20"};
         if (typed)
@@ -143,7 +156,7 @@ private slots:
         QCOMPARE(tail.finish(), 0);
         QVERIFY(!window.log().isEmpty());
         QCOMPARE(tail.out, window.log());
-        QCOMPARE(tail.err, QByteArray());
+        QCOMPARE(QString::fromUtf8(tail.err), reported);
     }
 
     void jsonCarriesEveryItem() {
