@@ -55,6 +55,8 @@ public:
     // How many reports (failures and notices) have been made: the drain's pieces time
     // themselves from the last one, since a box handles the window's events while it is open.
     int Reports() const { return m_nReports; }
+    // True once a call of the open cursor failed because the connection is gone.
+    bool Lost() const { return m_cursor && m_cursor->Lost(); }
 
 private:
     // Passes reports on, after showing the sink the message taken so far; silent while the
