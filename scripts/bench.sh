@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and prints their figures: the append cost without a database, the
-# drain over a delayed network and the load of many senders, each in a throw-away cluster with
-# orafce. BENCHES picks some of them (default "append drain load"); the drain benchmark takes
-# BENCH_RTT (round-trip times in ms, default 0,1,5,20) and BENCH_CASES (drain,ceiling,traced).
+# drain over a delayed network, the load of many senders and the terminal receiver beside the
+# window, each in a throw-away cluster with orafce. BENCHES picks some of them (default
+# "append drain load tail"); the drain and tail benchmarks take BENCH_RTT (round-trip times in
+# ms), the drain benchmark also BENCH_CASES (drain,ceiling,traced).
 set -euo pipefail
 build_dir=${1:?build directory}
-benches=${BENCHES:-append drain load}
+benches=${BENCHES:-append drain load tail}
 export QT_QPA_PLATFORM=offscreen
 # The monitor runs with its session journal, kept in a folder of the run that goes with it.
 XDG_STATE_HOME=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-bench-state.XXXXXX")
@@ -32,8 +33,12 @@ for bench in $benches; do
         echo "== Load: many senders while the monitor polls"
         in_cluster "$build_dir/bench/load/bench_load"
         ;;
+    tail)
+        echo "== The terminal receiver beside the window (each through a delay proxy)"
+        in_cluster "$build_dir/bench/tail/bench_tail"
+        ;;
     *)
-        echo "unknown benchmark: $bench (append, drain, load)" >&2
+        echo "unknown benchmark: $bench (append, drain, load, tail)" >&2
         exit 2
         ;;
     esac

@@ -1,16 +1,22 @@
-// tidemark-tail's source: the receiver on a log-on of its own. After a look that found the pipe
-// empty the next receive waits at the server (about a second, as the run asks), so a message
-// shows as soon as it is sent and an idle pipe costs one round trip a wait; after a message the
-// next receive does not wait, so that the driver's read-ahead takes the rest of a burst in one
-// round trip.
+// tidemark-tail's source: the receiver on a log-on of its own. A receive waits at the server
+// (about a second, as the run asks), so a message shows as soon as it is sent and an idle pipe
+// costs one round trip a wait. Within kRefillWaitMs of a message it does not: the driver's
+// read-ahead then takes the rest of a burst in one round trip, and a sender blocked on the full
+// pipe, which sends again some milliseconds after it empties, is looked for every kRecheckMs as
+// the window's drain does (a wait at the server would take one message a round trip).
 #include "CallErrorText.h"
+#include "PipeDrain.h"
 #include "PipeReceiver.h"
 #include "TailSource.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <array>
+#include <thread>
 
 namespace {
 constexpr int kIgnore = 5; // IDIGNORE
+constexpr auto kRecheck = std::chrono::milliseconds(CPipeDrain::kRecheckMs);
 
 class CReceiverSource : public CTailSource, private CMessageSink, private CErrorReporter {
 public:
@@ -30,23 +36,36 @@ public:
             m_errors.ReportError(CallErrorText(m_lda, m_lda));
             return false;
         }
-        m_bWaitAtServer = false;
+        m_sinceMessage.start(); // the first look does not wait
         return true;
     }
 
     bool Purge() override { return m_receiver.Purge(); }
 
     Result Next(int timeoutMs, ReceivedMessage& message) override {
-        const int seconds = m_bWaitAtServer && timeoutMs > 0 ? (timeoutMs + 999) / 1000 : 0;
+        const QDeadlineTimer deadline(timeoutMs);
+        while (m_sinceMessage.isValid() && !m_sinceMessage.hasExpired(CPipeDrain::kRefillWaitMs)) {
+            const Result result = Receive(0, message);
+            if (result != Result::Empty || deadline.hasExpired())
+                return result;
+            std::this_thread::sleep_for(kRecheck);
+        }
+        const qint64 left = deadline.remainingTime();
+        return Receive(left > 0 ? int((left + 999) / 1000) : 0, message);
+    }
+
+    void StopTaking() override { m_receiver.StopTaking(); }
+
+private:
+    Result Receive(int seconds, ReceivedMessage& message) {
         m_pOut = &message;
         const CPipeReceiver::Result result = m_receiver.ReceiveOne(seconds);
         m_pOut = nullptr;
         switch (result) {
         case CPipeReceiver::Result::Received:
-            m_bWaitAtServer = false;
+            m_sinceMessage.start();
             return Result::Received;
         case CPipeReceiver::Result::Empty:
-            m_bWaitAtServer = timeoutMs > 0;
             return Result::Empty;
         case CPipeReceiver::Result::MessageFailed:
             return Result::MessageFailed;
@@ -58,9 +77,6 @@ public:
         return Result::Lost;
     }
 
-    void StopTaking() override { m_receiver.StopTaking(); }
-
-private:
     void OnMessage(const ReceivedMessage& message) override {
         if (m_pOut)
             *m_pOut = message;
@@ -81,7 +97,7 @@ private:
     std::array<unsigned char, 256> m_hda{};
     CPipeReceiver m_receiver;
     ReceivedMessage* m_pOut = nullptr;
-    bool m_bWaitAtServer = false;
+    QElapsedTimer m_sinceMessage; // since the last message taken
     bool m_bLostReported = false;
 };
 } // namespace
