@@ -3,6 +3,8 @@
 #include "AfxTypes.h"
 #include "Oci.h"
 
+#include <QString>
+
 #include <functional>
 #include <memory>
 
@@ -16,6 +18,9 @@ int OciLogon(const char* user, const char* password, const char* connect);
 // Shows the error of the failed call on this data area with Abort, Retry and Ignore.
 // Abort (or Cancel) ends the process at once with status 1, after beforeAbort when given.
 void OciReportError(Cda_Def* pArea, const std::function<void()>& beforeAbort = {});
+// The same box for a report already phrased (CallErrorText); returns Retry or Ignore, since
+// Abort does not return.
+int OciReportError(const QString& text, const std::function<void()>& beforeAbort = {});
 
 class COciCursor {
 public:

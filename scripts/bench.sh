@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and prints their figures: the append cost without a database, the
-# drain over a delayed network and the load of many senders, each in a throw-away cluster with
-# orafce; and the log probe, a generated log of BENCH_LOG_MB (default 1000) opened, appended to,
-# searched and saved. BENCHES picks some of them (default "append logopen drain load"); the drain
-# benchmark takes
-# BENCH_RTT (round-trip times in ms, default 0,1,5,20) and BENCH_CASES (drain,ceiling,traced).
+# drain over a delayed network, the load of many senders and the terminal receiver beside the
+# window, each in a throw-away cluster with orafce; and the log probe, a generated log of
+# BENCH_LOG_MB (default 1000) opened, appended to, searched and saved. BENCHES picks some of them
+# (default "append logopen drain load tail"); the drain and tail benchmarks take BENCH_RTT
+# (round-trip times in ms), the drain benchmark also BENCH_CASES (drain,ceiling,traced).
 set -euo pipefail
 build_dir=${1:?build directory}
-benches=${BENCHES:-append logopen drain load}
+benches=${BENCHES:-append logopen drain load tail}
 export QT_QPA_PLATFORM=offscreen
 # The monitor runs with its session journal, kept in a folder of the run that goes with it.
 XDG_STATE_HOME=$(mktemp -d "${TMPDIR:-/tmp}/tidemark-bench-state.XXXXXX")
@@ -38,8 +38,12 @@ for bench in $benches; do
         echo "== Load: many senders while the monitor polls"
         in_cluster "$build_dir/bench/load/bench_load"
         ;;
+    tail)
+        echo "== The terminal receiver beside the window (each through a delay proxy)"
+        in_cluster "$build_dir/bench/tail/bench_tail"
+        ;;
     *)
-        echo "unknown benchmark: $bench (append, logopen, drain, load)" >&2
+        echo "unknown benchmark: $bench (append, logopen, drain, load, tail)" >&2
         exit 2
         ;;
     esac

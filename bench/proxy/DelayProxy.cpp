@@ -40,8 +40,8 @@ void noDelay(int fd) {
 class Direction {
 public:
     Direction(int from, int to, const std::atomic<long long>& delayUs,
-              const std::atomic<bool>& stop)
-        : m_from(from), m_to(to), m_delayUs(delayUs), m_stop(stop) {
+              const std::atomic<bool>& stop, std::atomic<long long>* chunksRead = nullptr)
+        : m_from(from), m_to(to), m_delayUs(delayUs), m_stop(stop), m_chunksRead(chunksRead) {
         m_reader = std::thread([this] { Read(); });
         m_writer = std::thread([this] { Write(); });
     }
@@ -75,6 +75,8 @@ private:
             }
             const auto due = Clock::now() + std::chrono::microseconds(m_delayUs.load());
             m_chunks.push_back({due, std::vector<char>(buffer.begin(), buffer.begin() + n)});
+            if (m_chunksRead)
+                ++*m_chunksRead;
             m_cv.notify_all();
         }
     }
@@ -110,6 +112,7 @@ private:
     int m_from, m_to;
     const std::atomic<long long>& m_delayUs;
     const std::atomic<bool>& m_stop;
+    std::atomic<long long>* m_chunksRead;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<Chunk> m_chunks;
@@ -120,8 +123,8 @@ private:
 
 struct DelayProxy::Connection {
     Connection(int client, int server, const std::atomic<long long>& delayUs,
-               const std::atomic<bool>& stop)
-        : m_client(client), m_server(server), m_up(client, server, delayUs, stop),
+               const std::atomic<bool>& stop, std::atomic<long long>& requests)
+        : m_client(client), m_server(server), m_up(client, server, delayUs, stop, &requests),
           m_down(server, client, delayUs, stop) {}
     ~Connection() {
         // Unblocks the readers; the directions then join their threads.
@@ -210,6 +213,7 @@ void DelayProxy::Accept() {
             continue;
         }
         std::lock_guard lock(m_mutex);
-        m_connections.push_back(std::make_unique<Connection>(client, server, m_delayUs, m_stop));
+        m_connections.push_back(
+            std::make_unique<Connection>(client, server, m_delayUs, m_stop, m_requests));
     }
 }

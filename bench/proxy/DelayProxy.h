@@ -24,6 +24,8 @@ public:
     int port() const { return m_port; }
     // The delay of each chunk read from now on, each way; chunks keep their order all the same.
     void SetOneWayDelay(std::chrono::microseconds delay) { m_delayUs = delay.count(); }
+    // Chunks read from the clients so far, over every connection: about one a round trip.
+    long long Requests() const { return m_requests; }
 
     struct Connection;
 
@@ -36,6 +38,7 @@ private:
     int m_listen = -1;
     int m_port = 0;
     std::atomic<long long> m_delayUs{0};
+    std::atomic<long long> m_requests{0};
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex; // guards m_connections
     std::vector<std::unique_ptr<Connection>> m_connections;

@@ -15,15 +15,28 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 case $mode in
 files)
-    expected=(bin/tidemark share/applications/$id.desktop share/metainfo/$id.metainfo.xml
-              share/man/man1/tidemark.1.gz share/doc/tidemark/LICENSE share/doc/tidemark/copyright
+    expected=(bin/tidemark bin/tidemark-tail share/applications/$id.desktop
+              share/metainfo/$id.metainfo.xml share/man/man1/tidemark.1.gz
+              share/man/man1/tidemark-tail.1.gz share/doc/tidemark/LICENSE share/doc/tidemark/copyright
               share/doc/tidemark/changelog.gz)
     for size in 16 22 24 32 48 64 128 256; do
         expected+=(share/icons/hicolor/${size}x$size/apps/$id.png)
     done
     diff -u <(printf '%s\n' "${expected[@]}" | sort) <(find . -type f -o -type l | sed 's|^\./||' | sort) ||
         fail "the installed files differ from the list (- expected, + installed)"
-    [ -x bin/tidemark ] || fail "bin/tidemark is not executable"
+    for program in bin/tidemark bin/tidemark-tail; do
+        [ -x $program ] || fail "$program is not executable"
+    done
+    # Every program has its manual page.
+    for program in bin/*; do
+        [ -f share/man/man1/${program#bin/}.1.gz ] || fail "$program has no manual page"
+    done
+
+    # The terminal program runs where there is no desktop: no Qt GUI library.
+    needed=$(readelf -dW bin/tidemark-tail)
+    if grep -Eq 'NEEDED.*libQt6(Widgets|Gui|PrintSupport)|qscintilla' <<<"$needed"; then
+        fail "bin/tidemark-tail needs a Qt GUI library"
+    fi
 
     # Each icon is drawn at the size of its folder (width and height from the PNG header).
     for png in share/icons/hicolor/*/apps/$id.png; do
@@ -45,8 +58,11 @@ files)
     [ "$(dpkg-parsechangelog -l "$root/changelog" -S Version)" = "$version" ] ||
         fail "the changelog's latest entry is not version $version"
     released=$(date -u -d "$(dpkg-parsechangelog -l "$root/changelog" -S Date)" +%F)
-    zcat share/man/man1/tidemark.1.gz | grep -q "^\.TH TIDEMARK 1 \"$released\" \"Tidemark $version\"" ||
-        fail "the manual page does not name version $version of $released"
+    for page in tidemark tidemark-tail; do
+        zcat share/man/man1/$page.1.gz |
+            grep -q "^\.TH ${page^^} 1 \"$released\" \"Tidemark $version\"" ||
+            fail "the manual page $page.1 does not name version $version of $released"
+    done
     grep -q "<release version=\"$version\" date=\"$released\"" share/metainfo/$id.metainfo.xml ||
         fail "the metainfo does not name release $version of $released"
 
@@ -54,12 +70,14 @@ files)
     # protector compiled in.
     # (readelf's whole output first: grep -q ending early would fail the pipe.)
     if [ "$hardened" = 1 ]; then
-        dynamic=$(readelf -dW bin/tidemark) segments=$(readelf -lW bin/tidemark)
-        symbols=$(readelf -sW --dyn-syms bin/tidemark)
-        grep -Eq '\((FLAGS|FLAGS_1)\).*\b(BIND_NOW|NOW)\b' <<<"$dynamic" ||
-            fail "bin/tidemark is not linked with BIND_NOW"
-        grep -q GNU_RELRO <<<"$segments" || fail "bin/tidemark has no RELRO segment"
-        grep -q '__stack_chk_fail' <<<"$symbols" || fail "bin/tidemark has no stack protector"
+        for program in bin/tidemark bin/tidemark-tail; do
+            dynamic=$(readelf -dW $program) segments=$(readelf -lW $program)
+            symbols=$(readelf -sW --dyn-syms $program)
+            grep -Eq '\((FLAGS|FLAGS_1)\).*\b(BIND_NOW|NOW)\b' <<<"$dynamic" ||
+                fail "$program is not linked with BIND_NOW"
+            grep -q GNU_RELRO <<<"$segments" || fail "$program has no RELRO segment"
+            grep -q '__stack_chk_fail' <<<"$symbols" || fail "$program has no stack protector"
+        done
     fi
     ;;
 validate)
@@ -67,8 +85,10 @@ validate)
     appstreamcli validate --no-net share/metainfo/$id.metainfo.xml
     # The tree as a whole: the metainfo's launchable names an installed desktop entry.
     appstreamcli validate-tree --no-net "$root"
-    warnings=$(zcat share/man/man1/tidemark.1.gz | groff -man -Tutf8 -ww -z 2>&1)
-    [ -z "$warnings" ] || fail "tidemark.1: $warnings"
+    for page in share/man/man1/*.1.gz; do
+        warnings=$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1)
+        [ -z "$warnings" ] || fail "$page: $warnings"
+    done
     ;;
 *)
     fail "unknown check $mode"

@@ -1,0 +1,270 @@
+// The receiver on its own, against a real server: what it hands a sink for plain and typed
+// messages, what a sink and a reporter hear around a failure, the held messages (batches,
+// StopTaking), a receive that waits at the server, a lost connection, Purge, and a drain run
+// without any window.
+#include "CallErrorText.h"
+#include "PipeDrain.h"
+#include "PipeReceiver.h"
+#include "PlsqlTexts.h"
+#include "TestSupport.h"
+
+#include <QTest>
+#include <array>
+#include <thread>
+
+namespace {
+// Records what the receiver hands out, in order.
+struct Recorder : CMessageSink, CErrorReporter {
+    std::vector<ReceivedMessage> messages;
+    QString log;                // the window's bytes: every new part of logText, in order
+    QList<qsizetype> batchesAt; // messages given when each OnBatchShown came
+    QStringList errors, warnings;
+    QString logWhenReported;
+
+    void OnMessage(const ReceivedMessage& m) override {
+        messages.push_back(m);
+        log += m.logText.mid(m.shownBefore);
+    }
+    void OnMessageSoFar(const ReceivedMessage& m) override { log += m.logText.mid(m.shownBefore); }
+    void OnBatchShown() override { batchesAt << qsizetype(messages.size()); }
+    int ReportError(const QString& text) override {
+        errors << text;
+        logWhenReported = log;
+        return 5; // Ignore
+    }
+    void ReportWarning(const QString& text) override { warnings << text; }
+};
+
+// A log-on of the test's own, named so that a side session can end it.
+struct Session {
+    Lda_Def lda{};
+    std::array<unsigned char, 256> hda{};
+    bool ok = false;
+    explicit Session(const char* name = "rcv_test") {
+        ok = olog(&lda, hda.data(), TestDatabase::user().c_str(), -1,
+                  TestDatabase::password().c_str(), -1, TestDatabase::connectString().c_str(), -1,
+                  0) == 0;
+        Recorder quiet;
+        CCallCursor cursor(lda, quiet);
+        const QByteArray set = QByteArray("SET application_name = '") + name + "'";
+        ok = ok && cursor.Parse(set.constData()) && cursor.Execute();
+    }
+};
+
+int waiting(PipeSender& s, const QString& pipe) {
+    return s
+        .scalar(QStringLiteral("SELECT coalesce(sum(items), 0) FROM dbms_pipe.db_pipes WHERE "
+                               "name = %1")
+                    .arg(SqlLiteral(pipe)))
+        .toInt();
+}
+} // namespace
+
+class TestPipeReceiver : public QObject {
+    Q_OBJECT
+    PipeSender* m_sender = nullptr;
+    Session* m_session = nullptr;
+
+private slots:
+    void initTestCase() {
+        REQUIRE_DATABASE();
+        m_sender = new PipeSender;
+        QVERIFY2(m_sender->ok(), qPrintable(m_sender->error()));
+        m_session = new Session;
+        QVERIFY(m_session->ok);
+    }
+    void cleanupTestCase() {
+        // The server has room for few pipes, shared by every suite: this one's go.
+        m_sender->exec("SELECT dbms_pipe.purge(name), dbms_pipe.remove_pipe(name) FROM "
+                       "dbms_pipe.db_pipes WHERE name LIKE 'rcv\\_%'");
+        delete m_sender;
+        delete m_session;
+    }
+    void errorText_data();
+    void errorText();
+    void decoding_data();
+    void decoding();
+    void failureInAMessageShowsWhatCameBeforeIt();
+    void batchIsShownBeforeTheNextRoundTrip();
+    void stopTakingHandsOutOnlyWhatIsHeld();
+    void receiveWaitsAtTheServer();
+    void purgeEmptiesThePipe();
+    void lostConnectionIsLost();
+    void drainRunsWithoutAWindow();
+};
+
+void TestPipeReceiver::errorText_data() {
+    QTest::addColumn<int>("fc");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no function") << 0 << "ORACLE Error\nwhy";
+    QTest::newRow("execute") << int(OCI_FC_OEXEC)
+                             << "ORACLE Error when processing OCI function OEXEC, OEXN\nwhy";
+    QTest::newRow("parse") << int(OCI_FC_OPARSE)
+                           << "ORACLE Error when processing OCI function OPARSE\nwhy";
+    QTest::newRow("a gap") << 1 << "ORACLE Error when processing OCI function not used\nwhy";
+    QTest::newRow("past the table") << 63 << "ORACLE Error\nwhy";
+}
+
+void TestPipeReceiver::errorText() {
+    QFETCH(int, fc);
+    QFETCH(QString, text);
+    QCOMPARE(CallErrorText(std::uint8_t(fc), QStringLiteral("why")), text);
+}
+
+void TestPipeReceiver::decoding_data() {
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<bool>("lf");
+    QTest::addColumn<QString>("logText");
+    QTest::newRow("plain") << false << true << "tab\there\r\n";
+    QTest::newRow("plain, no line break") << false << false << "tab\there";
+    QTest::newRow("typed") << true << true
+                           << "MESSAGE:\r\nNUMBER:\t'8'\r\nVARCHAR2:\t'tab\there'\r\n\r\n";
+    QTest::newRow("typed, no line break")
+        << true << false << "MESSAGE:NUMBER:\t'8'VARCHAR2:\t'tab\there'";
+}
+
+void TestPipeReceiver::decoding() {
+    QFETCH(bool, typed);
+    QFETCH(bool, lf);
+    QFETCH(QString, logText);
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_decode"), typed, lf});
+    QVERIFY(m_sender->sendDebug("tab\there", "rcv_decode"));
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
+    QCOMPARE(r.messages.size(), 1u);
+    const ReceivedMessage& m = r.messages.front();
+    QCOMPARE(m.logText, logText);
+    QCOMPARE(m.pipe, QStringLiteral("rcv_decode"));
+    QCOMPARE(m.typed, typed);
+    QVERIFY(m.received.isValid());
+    if (typed) {
+        QCOMPARE(m.items.size(), 2u);
+        QCOMPARE(m.items[0].type, int(kItemNumber));
+        QCOMPARE(m.items[0].value, QStringLiteral("8"));
+        QCOMPARE(m.items[1].type, int(kItemVarchar2));
+        QCOMPARE(m.items[1].value, QStringLiteral("tab\there"));
+    } else {
+        QCOMPARE(m.text, QStringLiteral("tab\there"));
+        QVERIFY(m.items.empty());
+    }
+    QVERIFY(r.errors.isEmpty());
+}
+
+void TestPipeReceiver::failureInAMessageShowsWhatCameBeforeIt() {
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_midway"), true, true});
+    // A number whose text does not fit the item buffer: the typed block fails on it.
+    QVERIFY(m_sender->sendItems("rcv_midway", {"'first'::text", "power(10::numeric, 40000)"}) == 0);
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
+    QCOMPARE(r.errors.size(), 1);
+    QVERIFY2(r.errors.first().startsWith("ORACLE Error when processing OCI function OEXEC"),
+             qPrintable(r.errors.first()));
+    QCOMPARE(r.logWhenReported, QStringLiteral("MESSAGE:\r\nVARCHAR2:\t'first'\r\n"));
+    // The message still comes whole, and nothing of it twice.
+    QCOMPARE(r.log, QStringLiteral("MESSAGE:\r\nVARCHAR2:\t'first'\r\n\r\n"));
+    QCOMPARE(r.messages.front().items.size(), 1u);
+}
+
+void TestPipeReceiver::batchIsShownBeforeTheNextRoundTrip() {
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_batch"), false, true});
+    for (const char* t : {"a", "b", "c"})
+        QVERIFY(m_sender->sendDebug(t, "rcv_batch"));
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received); // takes all three
+    QCOMPARE(receiver.HeldMessages(), 2);
+    QCOMPARE(r.batchesAt, QList<qsizetype>{0});
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
+    QCOMPARE(r.batchesAt, QList<qsizetype>{0});
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
+    QCOMPARE(r.batchesAt, (QList<qsizetype>{0, 3})); // all three given, then the round trip
+}
+
+void TestPipeReceiver::stopTakingHandsOutOnlyWhatIsHeld() {
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_stop"), false, false});
+    for (const char* t : {"1", "2", "3"})
+        QVERIFY(m_sender->sendDebug(t, "rcv_stop"));
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
+    receiver.StopTaking();
+    QVERIFY(m_sender->sendDebug("4", "rcv_stop"));
+    QCOMPARE(receiver.ReceiveOne(1), CPipeReceiver::Result::Received);
+    QCOMPARE(receiver.ReceiveOne(1), CPipeReceiver::Result::Received);
+    QCOMPARE(receiver.ReceiveOne(1), CPipeReceiver::Result::Empty);
+    QCOMPARE(r.log, QStringLiteral("123"));
+    QCOMPARE(waiting(*m_sender, "rcv_stop"), 1); // the fourth stays in the pipe
+    m_sender->exec("SELECT dbms_pipe.purge('rcv_stop')");
+}
+
+void TestPipeReceiver::receiveWaitsAtTheServer() {
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_wait"), false, true});
+    std::thread later([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        PipeSender own;
+        own.sendDebug("later", "rcv_wait");
+    });
+    const CPipeReceiver::Result result = receiver.ReceiveOne(10);
+    later.join();
+    QCOMPARE(result, CPipeReceiver::Result::Received);
+    QCOMPARE(r.log, QStringLiteral("later\r\n"));
+}
+
+void TestPipeReceiver::purgeEmptiesThePipe() {
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_purge"), false, true});
+    for (const char* t : {"a", "b"})
+        QVERIFY(m_sender->sendDebug(t, "rcv_purge"));
+    QVERIFY(receiver.Purge());
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
+    QVERIFY(r.messages.empty());
+    QVERIFY(r.errors.isEmpty());
+}
+
+void TestPipeReceiver::lostConnectionIsLost() {
+    Session own("rcv_lost");
+    QVERIFY(own.ok);
+    Recorder r;
+    CPipeReceiver receiver(own.lda, r, r);
+    receiver.SetSettings({QStringLiteral("rcv_lost"), false, true});
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
+    QCOMPARE(m_sender->scalar("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                              "WHERE application_name = 'rcv_lost'"),
+             QStringLiteral("1"));
+    QTest::qWait(100);
+    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Lost);
+    QCOMPARE(r.errors.size(), 1);
+    QVERIFY2(r.errors.first().startsWith("ORACLE Error"), qPrintable(r.errors.first()));
+}
+
+void TestPipeReceiver::drainRunsWithoutAWindow() {
+    Recorder r;
+    CPipeReceiver receiver(m_session->lda, r, r);
+    int piecesEnded = 0;
+    CPipeDrain drain(
+        receiver,
+        [] {
+            return ReceiverSettings{QStringLiteral("rcv_drain"), false, true};
+        },
+        [&] { ++piecesEnded; });
+    QString expected;
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(m_sender->sendDebug(QString::number(i), "rcv_drain"));
+        expected += QString::number(i) + "\r\n";
+    }
+    drain.Poll();
+    QVERIFY(drain.IsDraining()); // it waits for the rest of a burst
+    QTRY_VERIFY(!drain.IsDraining());
+    QCOMPARE(r.log, expected);
+    QVERIFY(piecesEnded >= 2); // the piece that received, the last look that found nothing
+}
+
+QTEST_GUILESS_MAIN(TestPipeReceiver)
+#include "tst_pipereceiver.moc"
