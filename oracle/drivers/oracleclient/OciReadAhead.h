@@ -31,9 +31,8 @@ namespace ocidrv::ora {
 inline constexpr int kReplyBufferBytes = 32767; // the OUT buffer, terminator included
 inline constexpr int kReplyCapBytes = 32000;    // the reply's UTF-8 bytes, at most
 inline constexpr int kReceiveRoom = 16000;      // no further receive once the reply is longer
-// A round trip asks for kFirstTrip messages, then twice as many for each further trip on the
-// same pipe that came back full, up to kMessagesPerTrip: a trip that fails in flight can lose
-// only what it asked for, and a short burst is not taken whole before any of it is shown.
+// The first round trip of a drain asks for kFirstTrip messages, growing up to kMessagesPerTrip as
+// ReadAheadTrips says: a trip that fails in flight can lose only what it asked for.
 inline constexpr int kFirstTrip = 16;
 inline constexpr int kMessagesPerTrip = 500;
 // Pipe names longer than the block's variable go one statement per step.

@@ -61,7 +61,7 @@ public:
 
     bool Close(Error&) override { return true; }
     std::size_t HeldMessages(const std::string& pipe) const override {
-        return m_readAhead->Held(pipe);
+        return m_readAhead->HeldMessages(pipe);
     }
 
 private:
@@ -126,7 +126,7 @@ private:
             return false;
         if (!m_connection->RunPrepared(kPurge, {m_statement.pipe.c_str()}, error))
             return false;
-        m_readAhead->Purged(m_statement.pipe);
+        m_readAhead->Purge(m_statement.pipe);
         return true;
     }
 

@@ -189,7 +189,7 @@ bool PgReadAhead::ensureFunction(Error& error) {
     return false;
 }
 
-void PgReadAhead::Purged(const std::string& pipe) {
+void PgReadAhead::Purge(const std::string& pipe) {
     m_held.erase(pipe);
     m_trips.Forget(pipe);
 }

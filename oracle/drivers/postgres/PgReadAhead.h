@@ -23,13 +23,12 @@ namespace ocidrv::pg {
 
 // At most this many messages, and about this many bytes, per round trip: one message is at most
 // 8 KiB, so a reply stays near 1 MiB.
-inline constexpr int kReadAheadMessages = 256;
+inline constexpr int kMessagesPerTrip = 256;
 inline constexpr int kReadAheadBytes = 1 << 20;
 // A fetch that fails in flight (the connection lost) loses what it had taken from the pipe, so
-// the first fetch of a pipe asks for few; each fetch that comes back full asks for twice as many
-// as the last, up to kReadAheadMessages, and one that comes back short starts again here.
-inline constexpr int kFirstReadAhead = 16;
-static_assert(kFirstReadAhead > 0 && kFirstReadAhead <= kReadAheadMessages);
+// the first fetch of a drain asks for few, growing as ReadAheadTrips says.
+inline constexpr int kFirstTrip = 16;
+static_assert(kFirstTrip > 0 && kFirstTrip <= kMessagesPerTrip);
 
 // One session's messages read ahead and the message the session is unpacking, shared by the
 // session's cursors as the server's message buffer is.
@@ -47,13 +46,13 @@ public:
     std::optional<bool> TypedItem(const std::vector<Bind>& binds, Error& error);
 
     // How many messages of the pipe are held, not counting the one being unpacked.
-    std::size_t Held(const std::string& pipe) const {
+    std::size_t HeldMessages(const std::string& pipe) const {
         const auto found = m_held.find(pipe);
         return found == m_held.end() ? 0 : found->second.size();
     }
 
     // The pipe was purged on the server: what was read ahead of it goes too.
-    void Purged(const std::string& pipe);
+    void Purge(const std::string& pipe);
 
 private:
     struct Item {
@@ -91,7 +90,7 @@ private:
     std::map<std::string, std::deque<Message>> m_held; // by pipe name, in the pipe's order
     std::optional<Message> m_current; // none: the server's buffer is the current one
     std::size_t m_next = 0;           // the current message's next item
-    ReadAheadTrips m_trips{kFirstReadAhead, kReadAheadMessages};
+    ReadAheadTrips m_trips{kFirstTrip, kMessagesPerTrip};
     enum class Function { Unknown, Ready, Unavailable } m_function = Function::Unknown;
 };
 
