@@ -24,15 +24,6 @@ void pointProfileAt(const QString& folder) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
     currentProfileFolder() = folder;
 }
-
-// A suite run by hand runs as under CTest: with no session journal, unless it turns one on in
-// a folder of its own. Otherwise its log windows would write journals into the user's state
-// folder.
-void sessionJournalOffByDefault() {
-    if (!qEnvironmentVariableIsSet("TIDEMARK_SESSION_LOG"))
-        qputenv("TIDEMARK_SESSION_LOG", "off");
-}
-Q_CONSTRUCTOR_FUNCTION(sessionJournalOffByDefault)
 } // namespace
 
 ScopedProfile::ScopedProfile() : m_previous(currentProfileFolder()) {
