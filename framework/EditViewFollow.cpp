@@ -39,20 +39,24 @@ protected:
         const long count = m_view.SendScintilla(SCI_GETLINECOUNT);
         const long first = m_view.SendScintilla(SCI_GETFIRSTVISIBLELINE);
         const long shown = m_view.SendScintilla(SCI_LINESONSCREEN) + 1;
+        // Every row is one text height high: a line's place is its row's, found without
+        // laying the line out (asking the editor for a position's point would shape the text
+        // of every line on screen at every paint, which costs more than the paint of the text).
+        const int h = int(m_view.SendScintilla(SCI_TEXTHEIGHT, 0UL));
+        long previous = -1;
         for (long i = 0; i <= shown; ++i) {
             const long line =
                 m_view.SendScintilla(SCI_DOCLINEFROMVISIBLE, (unsigned long)(first + i));
             if (line >= count)
                 break;
+            if (line == previous)
+                continue; // a wrapped line's later rows
+            previous = line;
             const int stamp = int(m_view.SendScintilla(SCI_GETLINESTATE, (unsigned long)line));
             if (stamp <= 0)
                 continue;
-            const int y = int(m_view.SendScintilla(
-                SCI_POINTYFROMPOSITION, 0UL,
-                m_view.SendScintilla(SCI_POSITIONFROMLINE, (unsigned long)line)));
-            const int h = int(m_view.SendScintilla(SCI_TEXTHEIGHT, (unsigned long)line));
-            painter.drawText(QRect(0, y, width() - 6, h), Qt::AlignRight | Qt::AlignVCenter,
-                             timeText(stamp));
+            painter.drawText(QRect(0, int(i) * h, width() - 6, h),
+                             Qt::AlignRight | Qt::AlignVCenter, timeText(stamp));
         }
     }
 

@@ -24,6 +24,8 @@
 namespace {
 // The two folders below the state home; neither is followed when it is a symbolic link.
 constexpr const char* kFolderNames[] = {"tidemark", "sessions"};
+// Journals of one run that may start within one second (each log window has one).
+constexpr int kMostJournalsPerSecond = 100;
 
 bool isOff() {
     return qEnvironmentVariable("TIDEMARK_SESSION_LOG")
@@ -135,7 +137,7 @@ void CSessionJournal::RemoveOldJournals(const QString& keep, int nMaxCount, qint
     // Only what has the form of a journal's name, and only regular files: anything else the
     // user keeps in the folder stays.
     const QRegularExpression journalName(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d\\.\\d\\d\\.\\d\\d-\\d+\\.log$"));
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d\\.\\d\\d\\.\\d\\d-\\d+(?:\\.\\d+)?\\.log$"));
     struct Journal {
         std::string name;
         timespec modified;
@@ -177,11 +179,20 @@ bool CSessionJournal::Create() {
     m_folder = OpenFolder(m_strStateHome, true, error);
     if (m_folder.valid()) {
         // A file or link already at the name is never written through: the name is this run's.
-        const int fd =
-            ::openat(m_folder.get(), QFile::encodeName(m_strName).constData(),
-                     O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        error = errno;
-        m_file = Descriptor(fd);
+        // Another journal of this run (a second log window) started within the same second
+        // takes the name with a number, "...-pid.2.log".
+        const QString base = m_strName.chopped(4);
+        for (int n = 2;; ++n) {
+            const int fd =
+                ::openat(m_folder.get(), QFile::encodeName(m_strName).constData(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            error = errno;
+            m_file = Descriptor(fd);
+            if (fd >= 0 || error != EEXIST || n > kMostJournalsPerSecond)
+                break;
+            m_strName = base + QLatin1Char('.') + QString::number(n) + QStringLiteral(".log");
+            m_strPathName = m_strStateHome + QStringLiteral("/tidemark/sessions/") + m_strName;
+        }
     }
     if (!m_file.valid()) {
         Fail(error);

@@ -7,7 +7,9 @@
 //     SendDebugMessage) runs while the monitor polls at the default period of 5 s and at 0;
 //   * the longest the window's event loop went without handling its events during each case.
 // Usage: bench_drain [--rtt=0,1,5,20] [--cases=drain,ceiling,traced]; the environment variables
-// BENCH_RTT and BENCH_CASES say the same. Every case is bounded in time; a traced program that
+// BENCH_RTT and BENCH_CASES say the same. BENCH_DECORATIONS=off or on shows the monitor's
+// window while it drains (as the program does; otherwise it is never painted), with the default
+// highlight rules and receipt times on or off. Every case is bounded in time; a traced program that
 // does not finish within its bound is cancelled and its time extrapolated from what it sent.
 //
 // Parts: connections and the Sender that keeps the pipe full; running the event loop while
@@ -18,6 +20,7 @@
 #include "TestSupport.h"
 #include "TidemarkView.h"
 
+#include "HighlightRules.h"
 #include "Logon.h"
 #include "MessageBox.h"
 
@@ -131,9 +134,25 @@ double runLoop(const std::function<bool()>& done, const std::function<void()>& e
     return longest;
 }
 
+// BENCH_DECORATIONS: unset, the window is never shown; off or on, it is shown and painted as
+// it takes the messages, with the default highlights and receipt times as said.
+void decorate(CTidemarkView& view) {
+    const QByteArray how = qgetenv("BENCH_DECORATIONS");
+    if (how.isEmpty())
+        return;
+    view.resize(800, 600);
+    view.show();
+    if (how == "on") {
+        view.SetHighlightRules(DefaultHighlightRules());
+        view.ShowReceiptTimes(true);
+    }
+    QCoreApplication::processEvents();
+}
+
 std::unique_ptr<CTidemarkView> makeView(const char* pipe, bool typed, int period) {
     auto view = std::make_unique<CTidemarkView>();
     view->Create(nullptr);
+    decorate(*view);
     view->m_strPipeName = QString::fromLatin1(pipe);
     view->m_bAutoUnpack = typed;
     view->m_bLFFlag = TRUE;

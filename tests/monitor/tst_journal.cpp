@@ -105,17 +105,33 @@ private slots:
         QCOMPARE(mode(home.folder()), 0700);
         QCOMPARE(mode(home.dir.filePath("tidemark")), 0700);
         {
-            // A link planted at the journal's name is not written through.
+            // A link planted at the journal's name is not written through: the journal takes
+            // a name of its own beside it.
             JournalHome other;
             CSessionJournal planted;
+            const QString name = planted.GetPathName();
             QVERIFY(QDir().mkpath(other.folder()));
-            QVERIFY(QFile::link(other.dir.filePath("outside"), planted.GetPathName()));
+            QVERIFY(QFile::link(other.dir.filePath("outside"), name));
             planted.Append("x");
             QCoreApplication::processEvents();
             QVERIFY(!QFileInfo::exists(other.dir.filePath("outside")));
-            QCOMPARE(boxes.count(), 1);
-            QVERIFY(boxes.lastText().contains(planted.GetPathName()) &&
-                    boxes.lastText().contains(reason(EEXIST)));
+            QCOMPARE(boxes.count(), 0);
+            QCOMPARE(planted.GetPathName(), name.chopped(4) + ".2.log");
+            QCOMPARE(ReadFile(planted.GetPathName()), QByteArray("x"));
+        }
+        {
+            // Two log windows of one run started within a second keep a journal each.
+            JournalHome two;
+            LogWindow first, second;
+            first.view.AppendMessage(QStringLiteral("first"));
+            second.view.AppendMessage(QStringLiteral("second"));
+            QCoreApplication::processEvents();
+            QCOMPARE(boxes.count(), 0);
+            QCOMPARE(ReadFile(first.view.GetJournal().GetPathName()), QByteArray("first\r\n"));
+            QCOMPARE(ReadFile(second.view.GetJournal().GetPathName()), QByteArray("second\r\n"));
+            // Both are journals to the retention rules.
+            CSessionJournal::RemoveOldJournals(QString(), 0, 0);
+            QCOMPARE(two.files().size(), 0);
         }
         {
             // Every write asks for the bytes to be put on the disk.
