@@ -44,6 +44,11 @@ void AddReceivingModeRows();
 // Answers every AfxMessageBox while it lives and records what was shown. Answers are taken
 // from the queue in turn; when it is empty, an Abort/Retry/Ignore box gets IDIGNORE and any
 // other box its first button's result (IDOK, IDYES, ...).
+// Messages of every shape the receiver meets, one a string, its items (SQL expressions for
+// PipeSender::sendItems) separated by '|': the plain convention at its limits, messages that
+// break it, every item type orafce packs, text with tabs, line breaks and quotes.
+QStringList ReadAheadCorpus();
+
 class MessageBoxRecorder {
 public:
     struct Shown {

@@ -77,28 +77,7 @@ private slots:
         std::unique_ptr<PGconn, void (*)(PGconn*)> ascii(
             PQconnectdb((TestDatabase::conninfo() + " dbname=ra_ascii").c_str()), PQfinish);
         PQclear(PQexec(ascii.get(), "CREATE EXTENSION orafce"));
-        // One message a string, its items (SQL expressions) separated by '|'.
-        const QStringList corpus = {
-            "5|'hello'::text",
-            "1999|repeat('x', 1999)",
-            "2000|repeat('y', 2000)",
-            "'no length first'::text",
-            "7",
-            "5|'extra'::text|'more'::text|42",
-            "",
-            "99999999999|'too big'::text",
-            "-12.750|'a fraction'::text",
-            "1e20|0.000001|'numbers'::text",
-            "date '2026-12-07'|'date first'::text",
-            "4|date '2026-12-08'",
-            "'\\x0102'::bytea|'raw first'::text",
-            "3|'\\xff'::bytea|'after raw'::text",
-            "timestamptz '2026-12-07 10:00+00'|'stamp first'::text",
-            "5|'stamp'::text|timestamptz '2026-12-07 10:00+00'|'behind it'::text",
-            "(SELECT e FROM pg_available_extensions e WHERE e.name = 'orafce')|'record "
-            "first'::text",
-            "2|42",
-            "12|'tab\there\r\nend ''quoted'''::text"};
+        const QStringList corpus = ReadAheadCorpus();
         QByteArray logs[2];
         QStringList boxTexts[2];
         for (int on : {0, 1}) {

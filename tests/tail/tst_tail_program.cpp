@@ -159,6 +159,41 @@ private slots:
         QCOMPARE(QString::fromUtf8(tail.err), reported);
     }
 
+    // The read-ahead suite's corpus (every item type, the messages that break the plain
+    // convention), then a last text that ends the terminal's run: the same bytes and the same
+    // error texts as the window.
+    void corpusGivesTheWindowsBytes_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("plain") << false;
+        QTest::newRow("typed") << true;
+    }
+    void corpusGivesTheWindowsBytes() {
+        QFETCH(bool, typed);
+        const QString pipe = "tail_ra_corpus";
+        auto send = [&] {
+            for (const QString& message : ReadAheadCorpus())
+                if (m_sender->sendItems(pipe, message.split('|', Qt::SkipEmptyParts), 10) != 0)
+                    return false;
+            return m_sender->sendItems(pipe, {"11", "'corpus done'::text"}, 10) == 0;
+        };
+        QVERIFY(send());
+        MessageBoxRecorder boxes;
+        LogWindow window(pipe, typed, true);
+        QVERIFY(window.drain());
+        QVERIFY(window.log().contains("corpus done"));
+        QString reported;
+        for (const MessageBoxRecorder::Shown& box : boxes.shown())
+            reported += box.text + '\n';
+        QVERIFY(send());
+        QStringList args{"--until", "^corpus done$", "--timeout", "30"};
+        if (typed)
+            args << "--typed";
+        Tail tail(withDatabase(pipe, args));
+        QCOMPARE(tail.finish(), 0);
+        QCOMPARE(tail.out, window.log());
+        QCOMPARE(QString::fromUtf8(tail.err), reported);
+    }
+
     void jsonCarriesEveryItem() {
         const QString pipe = "tail_json";
         QVERIFY(sendCorpus(pipe, true));
