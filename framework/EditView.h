@@ -161,6 +161,8 @@ private:
                     int);
     void updateUndoState();
     void appendBytes(const QByteArray& bytes);
+    // Makes room in the editor's buffer for `added` bytes more at the end (see m_nTextRoom).
+    void reserveText(qint64 added);
     // Whether the user's insertion of `added` bytes over the selection stays within nMaxSize;
     // beeps when it does not.
     bool roomFor(qint64 added);
@@ -184,6 +186,9 @@ private:
     qint64 m_nAccessibleChars = -1; // characters of the text, for screen readers; -1: not known
     QPointer<CFindDialog> m_pFindDialog;
 
+    // What the view last asked the editor to allocate for the document's bytes; the buffer is at
+    // least this large (it never shrinks), larger when the user's typing grew it. 0: not known.
+    qint64 m_nTextRoom = 0;
     qint64 m_nMaxOpenSize = -1;
     int m_nProgressDelayMs = 1000;
     int m_nTabWidth = 8;
