@@ -206,8 +206,17 @@ bool CEditView::Create(QWidget* parent) {
     return true;
 }
 
-void CEditView::onModified(int position, int type, const char* text, int length, int, int, int, int,
-                           int, int) {
+qint64 CEditView::WidenPosition(int truncated, qint64 length, qint64 near) {
+    constexpr qint64 kWrap = qint64(1) << 32;
+    const qint64 low = qint64(quint32(truncated));
+    if (length < kWrap)
+        return low;
+    const qint64 k = std::max<qint64>(0, near - low + kWrap / 2) / kWrap;
+    return low + std::min(k, std::max<qint64>(0, length - low) / kWrap) * kWrap;
+}
+
+void CEditView::onModified(int truncated, int type, const char* text, int length, int, int, int,
+                           int, int, int) {
     // Only the user's own changes get here (the program's are masked), and only these kinds.
     if (type & SC_MOD_INSERTCHECK) {
         // The last guard of the typing limit, for insertions no key or command checked first
@@ -220,8 +229,10 @@ void CEditView::onModified(int position, int type, const char* text, int length,
     }
     if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) || length <= 0)
         return;
+    const qint64 position =
+        WidenPosition(truncated, GetTextLength(), SendScintilla(SCI_GETCURRENTPOS));
     if (type & SC_MOD_BEFOREINSERT)
-        onUserInsert(position);
+        onUserInsert(long(position));
     else
         applyLineStates();
     m_nHighlightLength = -1; // the lines on screen are looked at again

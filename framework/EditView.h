@@ -63,6 +63,10 @@ public:
     QByteArray GetWindowText() const;
     void SetWindowText(const QByteArray& text);
     qint64 GetTextLength() const;
+    // The editor's change notices carry a position as an int, its low 32 bits: the position
+    // `truncated` stands for in a text of `length` bytes; past 4 GiB, of the positions it can
+    // stand for, the one nearest `near` (where the change most likely is: the caret).
+    static qint64 WidenPosition(int truncated, qint64 length, qint64 near);
     // Appends text (with its own CR and LF characters) at the end without touching the rest;
     // caret to the end, no selection, scrolled into view. Does not mark the document modified
     // and cannot be undone.
@@ -157,7 +161,7 @@ private:
     void highlightShownLines(bool bForce);
     void showHighlights(bool bShow); // the indicators' styles: drawn, or hidden for printing
     void placeTimesMargin();
-    void onModified(int position, int type, const char* text, int length, int, int, int, int, int,
+    void onModified(int truncated, int type, const char* text, int length, int, int, int, int, int,
                     int);
     void updateUndoState();
     void appendBytes(const QByteArray& bytes);
