@@ -32,6 +32,8 @@ namespace {
 constexpr unsigned long kUserChangeEvents = QsciScintillaBase::SC_MOD_INSERTCHECK |
                                             QsciScintillaBase::SC_MOD_BEFOREINSERT |
                                             QsciScintillaBase::SC_MOD_BEFOREDELETE;
+// The least room the view asks the editor to keep free at the end of the text.
+constexpr qint64 kMinTextSpare = 256 << 10;
 } // namespace
 
 // The program's own changes to the text (loading, New, appends): the editor tells nobody about
@@ -157,6 +159,7 @@ void CEditView::adoptDocument(void* doc) {
     SendScintilla(SCI_SETEOLMODE, (unsigned long)SC_EOL_CRLF);
     SendScintilla(SCI_SETTABWIDTH, (unsigned long)m_nTabWidth);
     SendScintilla(SCI_SETREADONLY, (unsigned long)readOnly);
+    m_nTextRoom = 0;
     m_nHighlightFirst = m_nHighlightLast = m_nHighlightLength = -1;
 }
 
@@ -203,8 +206,17 @@ bool CEditView::Create(QWidget* parent) {
     return true;
 }
 
-void CEditView::onModified(int position, int type, const char* text, int length, int, int, int, int,
-                           int, int) {
+qint64 CEditView::WidenPosition(int truncated, qint64 length, qint64 near) {
+    constexpr qint64 kWrap = qint64(1) << 32;
+    const qint64 low = qint64(quint32(truncated));
+    if (length < kWrap)
+        return low;
+    const qint64 k = std::max<qint64>(0, near - low + kWrap / 2) / kWrap;
+    return low + std::min(k, std::max<qint64>(0, length - low) / kWrap) * kWrap;
+}
+
+void CEditView::onModified(int truncated, int type, const char* text, int length, int, int, int,
+                           int, int, int) {
     // Only the user's own changes get here (the program's are masked), and only these kinds.
     if (type & SC_MOD_INSERTCHECK) {
         // The last guard of the typing limit, for insertions no key or command checked first
@@ -217,8 +229,10 @@ void CEditView::onModified(int position, int type, const char* text, int length,
     }
     if (!(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) || length <= 0)
         return;
+    const qint64 position =
+        WidenPosition(truncated, GetTextLength(), SendScintilla(SCI_GETCURRENTPOS));
     if (type & SC_MOD_BEFOREINSERT)
-        onUserInsert(position);
+        onUserInsert(long(position));
     else
         applyLineStates();
     m_nHighlightLength = -1; // the lines on screen are looked at again
@@ -281,8 +295,10 @@ void CEditView::replaceDocument(void* doc, const QByteArray& bytes) {
         ProgramChange change(*this);
         adoptDocument(doc);
         SendScintilla(SCI_SETUNDOCOLLECTION, 0UL);
-        if (!bytes.isEmpty())
+        if (!bytes.isEmpty()) {
+            reserveText(bytes.size());
             SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
+        }
         SendScintilla(SCI_EMPTYUNDOBUFFER);
         SendScintilla(SCI_GOTOPOS, 0UL);
         // The horizontal range starts again from the new text's lines as they are shown.
@@ -317,8 +333,10 @@ void CEditView::appendBytes(const QByteArray& bytes) {
     const long firstLine = follow ? 0 : long(SendScintilla(SCI_GETFIRSTVISIBLELINE));
     const long xOffset = follow ? 0 : long(SendScintilla(SCI_GETXOFFSET));
     const long linesBefore = follow ? 0 : long(SendScintilla(SCI_GETLINECOUNT));
-    if (!bytes.isEmpty())
+    if (!bytes.isEmpty()) {
+        reserveText(bytes.size());
         SendScintilla(SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
+    }
     // A screen reader is told where the text went in, in characters: the count of the text
     // before is kept from one append to the next, so that it is not counted again each time.
     if (QAccessible::isActive() && !bytes.isEmpty()) {
@@ -348,6 +366,19 @@ void CEditView::appendBytes(const QByteArray& bytes) {
     // As setting the whole text would, received text ends what Undo can take back.
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     m_bCanUndo = false;
+}
+
+void CEditView::reserveText(qint64 added) {
+    // The editor grows a buffer that is full by a sixth to a third of its size, and the room it
+    // leaves is resident (it is cleared) until the log fills it; a log that only grows at the
+    // end is better served by a sixteenth: a little more copying (a sixteenth of the log is
+    // received between two moves), a spare room of at most 6% of the text. The buffer must
+    // keep more than the insertion free, or the editor grows it again its own way.
+    const qint64 needed = GetTextLength() + added;
+    if (needed < m_nTextRoom)
+        return;
+    m_nTextRoom = needed + std::max<qint64>(needed / 16, kMinTextSpare);
+    SendScintilla(SCI_ALLOCATE, (unsigned long)m_nTextRoom);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -63,6 +63,10 @@ public:
     QByteArray GetWindowText() const;
     void SetWindowText(const QByteArray& text);
     qint64 GetTextLength() const;
+    // The editor's change notices carry a position as an int, its low 32 bits: the position
+    // `truncated` stands for in a text of `length` bytes; past 4 GiB, of the positions it can
+    // stand for, the one nearest `near` (where the change most likely is: the caret).
+    static qint64 WidenPosition(int truncated, qint64 length, qint64 near);
     // Appends text (with its own CR and LF characters) at the end without touching the rest;
     // caret to the end, no selection, scrolled into view. Does not mark the document modified
     // and cannot be undone.
@@ -157,10 +161,12 @@ private:
     void highlightShownLines(bool bForce);
     void showHighlights(bool bShow); // the indicators' styles: drawn, or hidden for printing
     void placeTimesMargin();
-    void onModified(int position, int type, const char* text, int length, int, int, int, int, int,
+    void onModified(int truncated, int type, const char* text, int length, int, int, int, int, int,
                     int);
     void updateUndoState();
     void appendBytes(const QByteArray& bytes);
+    // Makes room in the editor's buffer for `added` bytes more at the end (see m_nTextRoom).
+    void reserveText(qint64 added);
     // Whether the user's insertion of `added` bytes over the selection stays within nMaxSize;
     // beeps when it does not.
     bool roomFor(qint64 added);
@@ -184,6 +190,9 @@ private:
     qint64 m_nAccessibleChars = -1; // characters of the text, for screen readers; -1: not known
     QPointer<CFindDialog> m_pFindDialog;
 
+    // What the view last asked the editor to allocate for the document's bytes; the buffer is at
+    // least this large (it never shrinks), larger when the user's typing grew it. 0: not known.
+    qint64 m_nTextRoom = 0;
     qint64 m_nMaxOpenSize = -1;
     int m_nProgressDelayMs = 1000;
     int m_nTabWidth = 8;

@@ -134,6 +134,7 @@ void CEditView::loadRaw(QIODevice* file) {
     const QByteArray arrived =
         GetTextLength() > logBefore ? GetWindowText().mid(logBefore) : QByteArray();
     replaceDocument(doc);
+    m_nTextRoom = room; // the loader's buffer, which later appends fill first
     if (!arrived.isEmpty())
         appendBytes(arrived);
 }

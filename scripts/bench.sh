@@ -2,7 +2,8 @@
 # Runs the benchmarks and prints their figures: the append cost without a database, the
 # drain over a delayed network, the load of many senders and the terminal receiver beside the
 # window, each in a throw-away cluster with orafce; and the log probe, a generated log of
-# BENCH_LOG_MB (default 1000) opened, appended to, searched and saved. BENCHES picks some of them
+# BENCH_LOG_MB (default 1000) opened, appended to, searched and saved; BENCH_BIG=1 runs the log
+# probe once more past 2 GiB (2,500 MB: about 6 GB of memory and 5 GB of disk at its peak). BENCHES picks some of them
 # (default "append logopen drain load tail"); the drain and tail benchmarks take BENCH_RTT
 # (round-trip times in ms), the drain benchmark also BENCH_CASES (drain,ceiling,traced).
 set -euo pipefail
@@ -29,6 +30,10 @@ for bench in $benches; do
     logopen)
         echo "== The log probe: open, append, Find and Save of a large log"
         "$build_dir/bench/logopen/bench_logopen" "${BENCH_LOG_MB:-1000}"
+        if [ "${BENCH_BIG:-0}" = 1 ]; then
+            echo "== The log probe past 2 GiB"
+            "$build_dir/bench/logopen/bench_logopen" 2500
+        fi
         ;;
     drain)
         echo "== Drain over a delayed network (monitor's session through a delay proxy)"

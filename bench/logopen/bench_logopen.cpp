@@ -30,6 +30,18 @@ qint64 residentBytes() {
     return qint64(resident) * sysconf(_SC_PAGESIZE);
 }
 
+// The most the process has had resident so far (a buffer moved to a larger one is there twice
+// for a moment).
+qint64 peakBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (QByteArray line; !(line = status.readLine()).isEmpty();)
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
 QByteArray hashOf(QIODevice& device) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     hash.addData(&device);
@@ -93,17 +105,22 @@ int main(int argc, char** argv) {
     timer.restart();
     for (int i = 0; i < 1000; ++i)
         view.AppendMessage(QStringLiteral("appended after the probe %1").arg(i));
-    std::printf("1000 appends: %.1f us each\n", double(timer.nsecsElapsed()) / 1e3 / 1000);
+    std::printf("1000 appends: %.1f us each, resident %.0f MB\n",
+                double(timer.nsecsElapsed()) / 1e3 / 1000, double(residentBytes() - before) / 1e6);
     view.SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
     timer.restart();
     const bool found = view.FindText(QStringLiteral("appended after the probe 999"));
-    std::printf("Find of the last message from the top: %s in %.2f s\n",
-                found ? "found" : "NOT FOUND", double(timer.elapsed()) / 1e3);
+    std::printf(
+        "Find of the last message from the top: %s in %.2f s at %lld, resident %.0f MB\n",
+        found ? "found" : "NOT FOUND", double(timer.elapsed()) / 1e3,
+        static_cast<long long>(view.SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART)),
+        double(residentBytes() - before) / 1e6);
 
     const QString saved = dir.filePath("saved.log");
     timer.restart();
     const bool ok = doc.OnSaveDocument(saved);
     const double saveSeconds = double(timer.elapsed()) / 1e3;
+    const qint64 residentSaved = residentBytes() - before;
     // The saved file is the generated one and the appends after it, byte for byte.
     QFile original(path), copy(saved);
     bool same = ok && original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly);
@@ -116,9 +133,11 @@ int main(int argc, char** argv) {
         a.addData(tail);
         same = a.result() == hashOf(copy);
     }
-    std::printf("save: %s in %.2f s (%.0f MB/s), bytes %s\n", ok ? "ok" : "FAILED", saveSeconds,
+    std::printf("save: %s in %.2f s (%.0f MB/s), resident %.0f MB, bytes %s\n",
+                ok ? "ok" : "FAILED", saveSeconds,
                 double(QFileInfo(saved).size()) / 1e6 / std::max(saveSeconds, 0.001),
-                same ? "identical" : "DIFFERENT");
+                double(residentSaved) / 1e6, same ? "identical" : "DIFFERENT");
+    std::printf("peak resident of the process: %.0f MB\n", double(peakBytes()) / 1e6);
     doc.RemoveView(&view);
     return same && found ? 0 : 1;
 }

@@ -69,6 +69,8 @@ private slots:
     void reopenedFileContinuesWithNextMessage();
     void screenReadersGetTheWholeText();
     void fileSizeLimit();
+    void changePositionsPastTwoGiB_data();
+    void changePositionsPastTwoGiB();
     void cancelledOpenKeepsTheLog();
     void pausedFollowingKeepsTheReadersPlace_data();
     void pausedFollowingKeepsTheReadersPlace();
@@ -852,6 +854,28 @@ void TestLogWindow::foreignTimerRunsNoDrain() {
     QVERIFY(boxes.count() > 0); // the drain ran, and its failures were reported
     QVERIFY(boxes.shown().first().text.startsWith("ORACLE Error"));
     view.m_nTimerId = 0;
+}
+
+// The editor tells of a change with the low 32 bits of its position; a log past 2 GiB (too
+// large to build here) needs the whole of it.
+void TestLogWindow::changePositionsPastTwoGiB_data() {
+    QTest::addColumn<qint64>("position");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<qint64>("caret");
+    const qint64 gib = qint64(1) << 30;
+    QTest::newRow("small log") << qint64(100) << qint64(1000) << qint64(0);
+    QTest::newRow("past 2 GiB") << 2 * gib + 5 << 3 * gib << qint64(0);
+    QTest::newRow("end of a 4 GiB log") << 4 * gib << 4 * gib << 4 * gib;
+    QTest::newRow("past 4 GiB, caret near") << 5 * gib << 6 * gib << 5 * gib + 9;
+    QTest::newRow("first 4 GiB of a longer log") << gib << 6 * gib << gib - 9;
+}
+
+void TestLogWindow::changePositionsPastTwoGiB() {
+    QFETCH(qint64, position);
+    QFETCH(qint64, length);
+    QFETCH(qint64, caret);
+    const int truncated = int(position); // as the editor's notice carries it
+    QCOMPARE(CEditView::WidenPosition(truncated, length, caret), position);
 }
 
 QTEST_MAIN(TestLogWindow)
