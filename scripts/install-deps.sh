@@ -18,7 +18,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     # sudo resets the environment: the non-interactive front end is passed on the command line.
     as_root=(env DEBIAN_FRONTEND=noninteractive)
-    [ "$(id -u)" -eq 0 ] || as_root=(sudo "${as_root[@]}")
+    if [ "$(id -u)" -ne 0 ]; then
+        # A Debian installed with a root password has no sudo: say what to run instead of
+        # failing on "sudo: command not found".
+        if ! command -v sudo >/dev/null; then
+            echo "sudo is not installed; as root, run:" >&2
+            echo "    apt-get install --no-install-recommends ${missing[*]}" >&2
+            echo "or install sudo and add yourself to the group sudo, then run make again." >&2
+            exit 1
+        fi
+        as_root=(sudo "${as_root[@]}")
+    fi
     "${as_root[@]}" apt-get update -q
     "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
