@@ -160,7 +160,7 @@ bool CPipeReceiver::ReceivePlain(CCallCursor& cursor, ReceivedMessage& message) 
 // is still shown as far as it came.
 bool CPipeReceiver::ReceiveTyped(CCallCursor& cursor, ReceivedMessage& message) {
     std::int32_t type = 0;
-    std::array<char, 30000> value{};
+    std::array<char, 30000>& value = *m_value;
     short indicator = 0;
     AddLogText(message, QStringLiteral("MESSAGE:"));
     for (;;) {

@@ -7,6 +7,8 @@
 #include "Received.h"
 
 #include <QString>
+#include <array>
+#include <memory>
 #include <optional>
 
 struct ReceiverSettings {
@@ -87,4 +89,7 @@ private:
     bool m_bHeldOnly = false;
     bool m_bSilent = false;
     int m_nReports = 0;
+    // The typed item block's value buffer: 30,000 bytes, made once rather than cleared for
+    // every message (only its first byte needs setting before each item).
+    std::unique_ptr<std::array<char, 30000>> m_value = std::make_unique<std::array<char, 30000>>();
 };
