@@ -12,18 +12,19 @@
 #include <limits>
 #include <unistd.h>
 
-// The editor's interface for building a document away from any view (ILoader): add the bytes,
-// then take the document. Declared here as the editor defines it; its headers are not
-// installed with the widget's. Not in an unnamed namespace: the compiler would then know every
-// class that implements it in this file (none) and call the pure functions themselves.
-class CEditorDocumentLoader {
+// The editor's interface for building a document away from any view: add the bytes, then take
+// the document. Declared here as the editor defines it, under its name (a checked build
+// compares the object's type by name); its headers are not installed with the widget's. Not in
+// an unnamed namespace: the compiler would then know every class that implements it in this
+// file (none) and call the pure functions themselves.
+class ILoader {
 public:
     virtual int Release() = 0;
     virtual int AddData(const char* data, std::ptrdiff_t length) = 0; // an SC_STATUS_ code
     virtual void* ConvertToDocument() = 0;
 
 protected:
-    ~CEditorDocumentLoader() = default;
+    ~ILoader() = default;
 };
 
 namespace {
@@ -52,7 +53,7 @@ qint64 availableMemory() {
 
 // Releases a loader that has not been turned into a document.
 struct LoaderGuard {
-    CEditorDocumentLoader* loader;
+    ILoader* loader;
     ~LoaderGuard() {
         if (loader)
             loader->Release();
@@ -90,7 +91,7 @@ void CEditView::loadRaw(QIODevice* file) {
     // Room for the whole file and a little more: a buffer filled to its last byte is moved to
     // a larger one, and for a moment both are in memory.
     const qint64 room = size + size / 64 + (1 << 20);
-    LoaderGuard guard{reinterpret_cast<CEditorDocumentLoader*>(
+    LoaderGuard guard{reinterpret_cast<ILoader*>(
         SendScintilla(SCI_CREATELOADER, (unsigned long)room,
                       long(SC_DOCUMENTOPTION_STYLES_NONE | SC_DOCUMENTOPTION_TEXT_LARGE)))};
     if (!guard.loader)

@@ -227,6 +227,14 @@ int oclose(Cda_Def* cursor) {
     return succeed(cursor, OCI_FC_OCLOSE);
 }
 
+int ologof(Lda_Def* lda) {
+    std::unique_ptr<LogonState> state(logonOf(lda));
+    if (!state)
+        return failOwn(lda, 0, OCI_RC_NOT_LOGGED_ON, nullptr);
+    lda->handle = nullptr;
+    return succeed(lda, 0);
+}
+
 int oheld(Cda_Def* cursor, const char* pipe, int pipel) {
     CursorState* state = cursorOf(cursor);
     if (!state || !pipe)

@@ -73,6 +73,11 @@ int oexec(Cda_Def* cursor);
 int oclose(Cda_Def* cursor);
 int oerhms(Lda_Def* lda, int rcode, char* buf, int bufsiz);
 
+// Ends the log-on and frees what the layer keeps for it; the area may log on again. Cursors
+// still open on it keep their connection until they are closed. The window's log-on lasts for
+// the process and never calls it; a program that logs on again and again (the terminal) does.
+int ologof(Lda_Def* lda);
+
 // Not one of the seven: how many messages of pipe (as the receive block's literal names it,
 // apostrophes single) the log-on of this open cursor has taken from the server ahead of the
 // receives that will be answered with them (read-ahead). Asks no server; 0 with no read-ahead,

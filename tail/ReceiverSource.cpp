@@ -25,6 +25,13 @@ public:
         m_receiver.SetSettings({connection.pipe, connection.typed, connection.lf});
     }
 
+    ~CReceiverSource() override {
+        m_receiver.CloseCursor();
+        ologof(&m_lda);
+    }
+    CReceiverSource(const CReceiverSource&) = delete;
+    CReceiverSource& operator=(const CReceiverSource&) = delete;
+
     bool Connect() override {
         m_receiver.CloseCursor();
         m_bLostReported = false;

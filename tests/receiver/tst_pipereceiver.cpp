@@ -49,6 +49,9 @@ struct Session {
         const QByteArray set = QByteArray("SET application_name = '") + name + "'";
         ok = ok && cursor.Parse(set.constData()) && cursor.Execute();
     }
+    ~Session() { ologof(&lda); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 };
 
 int waiting(PipeSender& s, const QString& pipe) {
@@ -90,6 +93,7 @@ private slots:
     void receiveWaitsAtTheServer();
     void purgeEmptiesThePipe();
     void lostConnectionIsLost();
+    void logOffEndsTheLogOnOnly();
     void drainRunsWithoutAWindow();
 };
 
@@ -226,6 +230,23 @@ void TestPipeReceiver::purgeEmptiesThePipe() {
     QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
     QVERIFY(r.messages.empty());
     QVERIFY(r.errors.isEmpty());
+}
+
+// A terminal that logs on again and again frees each log-on; a cursor still open on it keeps
+// its connection until it is closed.
+void TestPipeReceiver::logOffEndsTheLogOnOnly() {
+    Session session;
+    QVERIFY(session.ok);
+    Cda_Def open{};
+    QCOMPARE(oopen(&open, &session.lda, nullptr, -1, -1, nullptr, -1), 0);
+    QCOMPARE(ologof(&session.lda), 0);
+    QVERIFY(session.lda.handle == nullptr);
+    Cda_Def later{};
+    QVERIFY(oopen(&later, &session.lda, nullptr, -1, -1, nullptr, -1) != 0);
+    QCOMPARE(int(later.rc), int(OCI_RC_NOT_LOGGED_ON));
+    QVERIFY(oparse(&open, "SELECT 1", -1, 1, 2) == 0 && oexec(&open) == 0);
+    QCOMPARE(oclose(&open), 0);
+    QVERIFY(ologof(&session.lda) != 0); // already ended; the destructor's call fails alike
 }
 
 void TestPipeReceiver::lostConnectionIsLost() {
