@@ -145,6 +145,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void setFollowSwitch(bool& bSwitch, bool bOn);
     class ProgramChange;
     class TimesMargin;
     // A new empty document of the editor with the view's options; the view holds it.

@@ -65,18 +65,17 @@ private:
 };
 
 void CEditView::SetFollow(bool bFollow) {
-    const bool was = IsFollowing();
-    m_bFollow = bFollow;
-    if (!was && IsFollowing()) {
-        m_nLinesSincePause = 0;
-        SendScintilla(SCI_DOCUMENTEND);
-    }
-    emit followChanged();
+    setFollowSwitch(m_bFollow, bFollow);
 }
 
 void CEditView::SetScrollLock(bool bOn) {
+    setFollowSwitch(m_bScrollLock, bOn);
+}
+
+// Either switch may pause following; once neither does, the view goes to the end.
+void CEditView::setFollowSwitch(bool& bSwitch, bool bOn) {
     const bool was = IsFollowing();
-    m_bScrollLock = bOn;
+    bSwitch = bOn;
     if (!was && IsFollowing()) {
         m_nLinesSincePause = 0;
         SendScintilla(SCI_DOCUMENTEND);

@@ -18,10 +18,8 @@ int OciLogon(const char* user, const char* password, const char* connect) {
     return 0;
 }
 
-COciCursor::COciCursor(std::function<void()> beforeReport,
-                       std::function<void(COciCursor&)> beforeAbort)
-    : m_pCda(std::make_unique<Cda_Def>()), m_beforeReport(std::move(beforeReport)),
-      m_beforeAbort(std::move(beforeAbort)) {
+COciCursor::COciCursor(std::function<void()> beforeReport)
+    : m_pCda(std::make_unique<Cda_Def>()), m_beforeReport(std::move(beforeReport)) {
     if (oopen(m_pCda.get(), &g_lda, nullptr, -1, -1, nullptr, -1) != 0)
         ReportError();
 }
@@ -54,19 +52,9 @@ int COciCursor::HeldMessages(const char* pipe) const {
 }
 
 void COciCursor::ReportError() {
-    // While Abort's hook runs, a failed step is passed over as Ignore would: no further box.
-    if (m_bAborting)
-        return;
     if (m_beforeReport)
         m_beforeReport();
-    if (!m_beforeAbort) {
-        OciReportError(m_pCda.get());
-        return;
-    }
-    OciReportError(m_pCda.get(), [this] {
-        m_bAborting = true;
-        m_beforeAbort(*this);
-    });
+    OciReportError(m_pCda.get());
 }
 
 void InstallSendingProcedures() {

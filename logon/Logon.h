@@ -16,20 +16,17 @@ extern int g_bConnected;         // 1 after a successful log-on, 0 after a faile
 int OciLogon(const char* user, const char* password, const char* connect);
 
 // Shows the error of the failed call on this data area with Abort, Retry and Ignore.
-// Abort (or Cancel) ends the process at once with status 1, after beforeAbort when given.
-void OciReportError(Cda_Def* pArea, const std::function<void()>& beforeAbort = {});
+// Abort (or Cancel) ends the process at once with status 1.
+void OciReportError(Cda_Def* pArea);
 // The same box for a report already phrased (CallErrorText); returns Retry or Ignore, since
-// Abort does not return.
+// Abort does not return: it ends the process after beforeAbort, when given.
 int OciReportError(const QString& text, const std::function<void()>& beforeAbort = {});
 
 class COciCursor {
 public:
     // beforeReport, when given, runs before each error box of this cursor: a caller that holds
     // back what it received puts it on screen before a modal box covers the rest of its work.
-    // beforeAbort, when given, runs once Abort is chosen in one of its boxes, before the process
-    // ends: with this cursor, which the failed call has left free for further statements.
-    explicit COciCursor(std::function<void()> beforeReport = {},
-                        std::function<void(COciCursor&)> beforeAbort = {});
+    explicit COciCursor(std::function<void()> beforeReport = {});
     ~COciCursor();
     COciCursor(const COciCursor&) = delete;
     COciCursor& operator=(const COciCursor&) = delete;
@@ -46,8 +43,6 @@ private:
     // The cursor data area: allocated and zeroed by the constructor, freed by the destructor.
     std::unique_ptr<Cda_Def> m_pCda;
     std::function<void()> m_beforeReport;
-    std::function<void(COciCursor&)> m_beforeAbort;
-    bool m_bAborting = false; // in beforeAbort: failures are passed over without a box
 };
 
 // Installs the two sending procedures and their public synonyms on a cursor of its own. Each

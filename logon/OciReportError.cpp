@@ -6,10 +6,10 @@
 
 #include <cstdlib>
 
-void OciReportError(Cda_Def* pArea, const std::function<void()>& beforeAbort) {
+void OciReportError(Cda_Def* pArea) {
     if (!pArea)
         return;
-    OciReportError(CallErrorText(g_lda, *pArea), beforeAbort);
+    OciReportError(CallErrorText(g_lda, *pArea));
 }
 
 int OciReportError(const QString& text, const std::function<void()>& beforeAbort) {
