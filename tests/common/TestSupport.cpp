@@ -231,6 +231,17 @@ bool PipeSender::exec(const QString& sql) {
     return st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK;
 }
 
+QStringList PipeSender::takeDebug(const QString& pipe) {
+    QStringList rest;
+    while (
+        scalar(QStringLiteral("SELECT dbms_pipe.receive_message(%1, 0)").arg(SqlLiteral(pipe))) ==
+        QLatin1String("0")) {
+        scalar("SELECT dbms_pipe.unpack_message_number()");
+        rest << scalar("SELECT dbms_pipe.unpack_message_text()");
+    }
+    return rest;
+}
+
 QString PipeSender::scalar(const QString& sql) {
     PGresult* r = PQexec(m_conn, sql.toUtf8().constData());
     QString v;

@@ -113,6 +113,8 @@ public:
     // Runs SQL returning one value as text (of the last statement when there are several).
     QString scalar(const QString& sql);
     PGconn* connection() const { return m_conn; }
+    // Takes every message the pipe still holds, as sendDebug packed them: their texts, in order.
+    QStringList takeDebug(const QString& pipe);
     // orafce keeps at most 30 pipes for the whole server, and a receive from an empty pipe
     // makes or keeps one, so every pipe a receiver has looked at holds a place until it is
     // purged. Purges the given pipes (a suite's own, at its end)...

@@ -29,17 +29,6 @@ struct JournalHome {
     }
 };
 
-// What the pipe still holds, taken off it by a side session: each message's text.
-QStringList takeRest(PipeSender& s, const QString& pipe) {
-    QStringList rest;
-    while (
-        s.scalar(QStringLiteral("SELECT dbms_pipe.receive_message(%1, 0)").arg(SqlLiteral(pipe))) ==
-        QLatin1String("0")) {
-        s.scalar("SELECT dbms_pipe.unpack_message_number()");
-        rest << s.scalar("SELECT dbms_pipe.unpack_message_text()");
-    }
-    return rest;
-}
 } // namespace
 
 class TestDrainEnds : public QObject {
@@ -109,7 +98,7 @@ private slots:
                 QVERIFY(QTest::qWaitFor([&] { return !m.view.IsDraining(); }, 60000));
             }
         } // Exit
-        const QStringList rest = takeRest(*m_sender, "ends_a");
+        const QStringList rest = m_sender->takeDebug("ends_a");
         QCOMPARE(home.journals() + rest, sent);
         if (ending == "none" || ending == "new")
             QVERIFY(rest.isEmpty());

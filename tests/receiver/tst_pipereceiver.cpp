@@ -1,11 +1,9 @@
-// The receiver on its own, against a real server: what it hands a sink for plain and typed
-// messages, what a sink and a reporter hear around a failure, the held messages (batches,
-// StopTaking), a receive that waits at the server, a lost connection, Purge, and a drain run
+// The receiver on its own, against a real server: the error text, the held messages (batches,
+// StopTaking), a receive that waits at the server, a lost connection, log-off, and a drain run
 // without any window.
 #include "CallErrorText.h"
 #include "PipeDrain.h"
 #include "PipeReceiver.h"
-#include "PlsqlTexts.h"
 #include "TestSupport.h"
 
 #include <QTest>
@@ -18,8 +16,7 @@ struct Recorder : CMessageSink, CErrorReporter {
     std::vector<ReceivedMessage> messages;
     QString log;                // the window's bytes: every new part of logText, in order
     QList<qsizetype> batchesAt; // messages given when each OnBatchShown came
-    QStringList errors, warnings;
-    QString logWhenReported;
+    QStringList errors;
 
     void OnMessage(const ReceivedMessage& m) override {
         messages.push_back(m);
@@ -29,10 +26,9 @@ struct Recorder : CMessageSink, CErrorReporter {
     void OnBatchShown() override { batchesAt << qsizetype(messages.size()); }
     int ReportError(const QString& text) override {
         errors << text;
-        logWhenReported = log;
         return 5; // Ignore
     }
-    void ReportWarning(const QString& text) override { warnings << text; }
+    void ReportWarning(const QString&) override {}
 };
 
 // A log-on of the test's own, named so that a side session can end it.
@@ -85,13 +81,9 @@ private slots:
     }
     void errorText_data();
     void errorText();
-    void decoding_data();
-    void decoding();
-    void failureInAMessageShowsWhatCameBeforeIt();
     void batchIsShownBeforeTheNextRoundTrip();
     void stopTakingHandsOutOnlyWhatIsHeld();
     void receiveWaitsAtTheServer();
-    void purgeEmptiesThePipe();
     void lostConnectionIsLost();
     void logOffEndsTheLogOnOnly();
     void drainRunsWithoutAWindow();
@@ -113,63 +105,6 @@ void TestPipeReceiver::errorText() {
     QFETCH(int, fc);
     QFETCH(QString, text);
     QCOMPARE(CallErrorText(std::uint8_t(fc), QStringLiteral("why")), text);
-}
-
-void TestPipeReceiver::decoding_data() {
-    QTest::addColumn<bool>("typed");
-    QTest::addColumn<bool>("lf");
-    QTest::addColumn<QString>("logText");
-    QTest::newRow("plain") << false << true << "tab\there\r\n";
-    QTest::newRow("plain, no line break") << false << false << "tab\there";
-    QTest::newRow("typed") << true << true
-                           << "MESSAGE:\r\nNUMBER:\t'8'\r\nVARCHAR2:\t'tab\there'\r\n\r\n";
-    QTest::newRow("typed, no line break")
-        << true << false << "MESSAGE:NUMBER:\t'8'VARCHAR2:\t'tab\there'";
-}
-
-void TestPipeReceiver::decoding() {
-    QFETCH(bool, typed);
-    QFETCH(bool, lf);
-    QFETCH(QString, logText);
-    Recorder r;
-    CPipeReceiver receiver(m_session->lda, r, r);
-    receiver.SetSettings({QStringLiteral("rcv_decode"), typed, lf});
-    QVERIFY(m_sender->sendDebug("tab\there", "rcv_decode"));
-    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
-    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
-    QCOMPARE(r.messages.size(), 1u);
-    const ReceivedMessage& m = r.messages.front();
-    QCOMPARE(m.logText, logText);
-    QCOMPARE(m.pipe, QStringLiteral("rcv_decode"));
-    QCOMPARE(m.typed, typed);
-    QVERIFY(m.received.isValid());
-    if (typed) {
-        QCOMPARE(m.items.size(), 2u);
-        QCOMPARE(m.items[0].type, int(kItemNumber));
-        QCOMPARE(m.items[0].value, QStringLiteral("8"));
-        QCOMPARE(m.items[1].type, int(kItemVarchar2));
-        QCOMPARE(m.items[1].value, QStringLiteral("tab\there"));
-    } else {
-        QCOMPARE(m.text, QStringLiteral("tab\there"));
-        QVERIFY(m.items.empty());
-    }
-    QVERIFY(r.errors.isEmpty());
-}
-
-void TestPipeReceiver::failureInAMessageShowsWhatCameBeforeIt() {
-    Recorder r;
-    CPipeReceiver receiver(m_session->lda, r, r);
-    receiver.SetSettings({QStringLiteral("rcv_midway"), true, true});
-    // A number whose text does not fit the item buffer: the typed block fails on it.
-    QVERIFY(m_sender->sendItems("rcv_midway", {"'first'::text", "power(10::numeric, 40000)"}) == 0);
-    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Received);
-    QCOMPARE(r.errors.size(), 1);
-    QVERIFY2(r.errors.first().startsWith("ORACLE Error when processing OCI function OEXEC"),
-             qPrintable(r.errors.first()));
-    QCOMPARE(r.logWhenReported, QStringLiteral("MESSAGE:\r\nVARCHAR2:\t'first'\r\n"));
-    // The message still comes whole, and nothing of it twice.
-    QCOMPARE(r.log, QStringLiteral("MESSAGE:\r\nVARCHAR2:\t'first'\r\n\r\n"));
-    QCOMPARE(r.messages.front().items.size(), 1u);
 }
 
 void TestPipeReceiver::batchIsShownBeforeTheNextRoundTrip() {
@@ -218,18 +153,6 @@ void TestPipeReceiver::receiveWaitsAtTheServer() {
     later.join();
     QCOMPARE(result, CPipeReceiver::Result::Received);
     QCOMPARE(r.log, QStringLiteral("later\r\n"));
-}
-
-void TestPipeReceiver::purgeEmptiesThePipe() {
-    Recorder r;
-    CPipeReceiver receiver(m_session->lda, r, r);
-    receiver.SetSettings({QStringLiteral("rcv_purge"), false, true});
-    for (const char* t : {"a", "b"})
-        QVERIFY(m_sender->sendDebug(t, "rcv_purge"));
-    QVERIFY(receiver.Purge());
-    QCOMPARE(receiver.ReceiveOne(), CPipeReceiver::Result::Empty);
-    QVERIFY(r.messages.empty());
-    QVERIFY(r.errors.isEmpty());
 }
 
 // A terminal that logs on again and again frees each log-on; a cursor still open on it keeps
