@@ -1,7 +1,6 @@
 // The receiver on its own, against a real server: the error text, the held messages (batches,
 // StopTaking), a receive that waits at the server, a lost connection, log-off, and a drain run
 // without any window.
-#include "CallErrorText.h"
 #include "PipeDrain.h"
 #include "PipeReceiver.h"
 #include "TestSupport.h"
@@ -79,8 +78,6 @@ private slots:
         delete m_sender;
         delete m_session;
     }
-    void errorText_data();
-    void errorText();
     void batchIsShownBeforeTheNextRoundTrip();
     void stopTakingHandsOutOnlyWhatIsHeld();
     void receiveWaitsAtTheServer();
@@ -88,24 +85,6 @@ private slots:
     void logOffEndsTheLogOnOnly();
     void drainRunsWithoutAWindow();
 };
-
-void TestPipeReceiver::errorText_data() {
-    QTest::addColumn<int>("fc");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("no function") << 0 << "ORACLE Error\nwhy";
-    QTest::newRow("execute") << int(OCI_FC_OEXEC)
-                             << "ORACLE Error when processing OCI function OEXEC, OEXN\nwhy";
-    QTest::newRow("parse") << int(OCI_FC_OPARSE)
-                           << "ORACLE Error when processing OCI function OPARSE\nwhy";
-    QTest::newRow("a gap") << 1 << "ORACLE Error when processing OCI function not used\nwhy";
-    QTest::newRow("past the table") << 63 << "ORACLE Error\nwhy";
-}
-
-void TestPipeReceiver::errorText() {
-    QFETCH(int, fc);
-    QFETCH(QString, text);
-    QCOMPARE(CallErrorText(std::uint8_t(fc), QStringLiteral("why")), text);
-}
 
 void TestPipeReceiver::batchIsShownBeforeTheNextRoundTrip() {
     Recorder r;
