@@ -1,4 +1,4 @@
-// The receiver on its own, against a real server: the error text, the held messages (batches,
+// The receiver on its own, against a real server: the held messages (batches,
 // StopTaking), a receive that waits at the server, a lost connection, log-off, and a drain run
 // without any window.
 #include "PipeDrain.h"
