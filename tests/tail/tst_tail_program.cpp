@@ -22,42 +22,31 @@ const QString kProgram = QStringLiteral(TIDEMARK_TAIL_PROGRAM);
 struct Tail {
     QProcess process;
     QByteArray out, err;
-    Tail(const QStringList& args, const QStringList& environment = {}) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& kv : environment) {
-            if (kv.endsWith('='))
-                env.remove(kv.chopped(1));
-            else
-                env.insert(kv.section('=', 0, 0), kv.section('=', 1));
-        }
+    Tail(const QStringList& args,
+         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         process.setProcessEnvironment(env);
         process.setStandardInputFile(QProcess::nullDevice());
         process.start(kProgram, args);
     }
     ~Tail() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
+        process.kill();
+        process.waitForFinished();
     }
-    void gather() {
-        out += process.readAllStandardOutput();
-        err += process.readAllStandardError();
-    }
-    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+    bool waitFor(const std::function<bool()>& done) {
         return QTest::qWaitFor(
             [&] {
                 process.waitForReadyRead(20);
-                gather();
+                out += process.readAllStandardOutput();
+                err += process.readAllStandardError();
                 return done();
             },
-            ms);
+            20000);
     }
     // The exit status, or -1 when it has not ended in time.
-    int finish(int ms = 30000) {
-        if (!process.waitForFinished(ms))
+    int finish() {
+        if (!process.waitForFinished(30000))
             return -1;
-        gather();
+        waitFor([] { return true; });
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
     }
 };
@@ -72,41 +61,12 @@ class TestTailProgram : public QObject {
     std::unique_ptr<PrivateServer> m_server;
     std::unique_ptr<PipeSender> m_sender;
 
-    // The corpus: awkward texts, and typed messages of every item type.
-    bool sendCorpus(const QString& pipe, bool typed) {
-        const QStringList texts{"plain",
-                                "",
-                                "tab\there",
-                                "crlf\r\ninside",
-                                QString::fromUtf8("\xef\xbb\xbf"
-                                                  "bom and \xc3\xa9\xe2\x82\xac"),
-                                QString(1999, 'x')};
-        const QList<QStringList> items{
-            {"42", "'text'", "date '2026-12-07'", "'\\x0102'::bytea"},
-            {"-1.5", "''"},
-            {"timestamp '2026-12-07 10:00:00'", "'after'"},
-            {},
-        };
-        if (!typed) {
-            QList<QStringList> messages;
-            for (const QString& t : texts)
-                messages.append(QStringList{QString::number(t.size()), SqlLiteral(t)});
-            // Failures: no length (reported, the text shown), a number for the text (reported,
-            // nothing shown).
-            messages.append(QStringList{"'no length'"});
-            messages.append(QStringList{"1", "2"});
-            messages.append(QStringList{"4", "'last'"});
-            for (const QStringList& message : messages)
-                if (m_sender->sendItems(pipe, message, 10) != 0)
-                    return false;
-            return true;
-        }
-        for (const QStringList& message : items)
-            if (m_sender->sendItems(pipe, message, 10) != 0)
+    bool sendTexts(const QString& pipe, const QStringList& texts) {
+        for (const QString& text : texts)
+            if (m_sender->sendItems(pipe, {QString::number(text.size()), SqlLiteral(text)}, 10))
                 return false;
         return true;
     }
-    static int corpusSize(bool typed) { return typed ? 4 : 8; } // messages shown
     // What the pipe still holds, received off it.
     QStringList drainPipe(const QString& pipe) {
         QStringList left;
@@ -126,6 +86,9 @@ private slots:
         QVERIFY2(m_sender->ok(), qPrintable(m_sender->error()));
     }
 
+    // The read-ahead suite's corpus (every item type, the messages that break the plain
+    // convention), awkward texts, then a last text that ends the terminal's run: the same bytes
+    // and the same error texts as the window.
     void sameBytesAsTheWindow_data() {
         QTest::addColumn<bool>("typed");
         QTest::addColumn<bool>("lf");
@@ -138,56 +101,30 @@ private slots:
         QFETCH(bool, typed);
         QFETCH(bool, lf);
         const QString pipe = "tail_corpus";
-        QVERIFY(sendCorpus(pipe, typed));
-        MessageBoxRecorder boxes;
-        LogWindow window(pipe, typed, lf);
-        QVERIFY(window.drain());
-        QString reported; // the window's error boxes, as a terminal would show them
-        for (const MessageBoxRecorder::Shown& box : boxes.shown())
-            reported += box.text + '\n';
-        QCOMPARE(boxes.count(), typed ? 0 : 2);
-        QVERIFY(sendCorpus(pipe, typed));
-        QStringList args{"--count", QString::number(corpusSize(typed)), "--timeout", "20"};
-        if (typed)
-            args << "--typed";
-        if (!lf)
-            args << "--no-lf";
-        Tail tail(withDatabase(pipe, args));
-        QCOMPARE(tail.finish(), 0);
-        QVERIFY(!window.log().isEmpty());
-        QCOMPARE(tail.out, window.log());
-        QCOMPARE(QString::fromUtf8(tail.err), reported);
-    }
-
-    // The read-ahead suite's corpus (every item type, the messages that break the plain
-    // convention), then a last text that ends the terminal's run: the same bytes and the same
-    // error texts as the window.
-    void corpusGivesTheWindowsBytes_data() {
-        QTest::addColumn<bool>("typed");
-        QTest::newRow("plain") << false;
-        QTest::newRow("typed") << true;
-    }
-    void corpusGivesTheWindowsBytes() {
-        QFETCH(bool, typed);
-        const QString pipe = "tail_ra_corpus";
         auto send = [&] {
             for (const QString& message : ReadAheadCorpus())
                 if (m_sender->sendItems(pipe, message.split('|', Qt::SkipEmptyParts), 10) != 0)
                     return false;
-            return m_sender->sendItems(pipe, {"11", "'corpus done'::text"}, 10) == 0;
+            return sendTexts(pipe, {"",
+                                    QString::fromUtf8("\xef\xbb\xbf"
+                                                      "bom and \xc3\xa9\xe2\x82\xac"),
+                                    "corpus done"});
         };
         QVERIFY(send());
         MessageBoxRecorder boxes;
-        LogWindow window(pipe, typed, true);
+        LogWindow window(pipe, typed, lf);
         QVERIFY(window.drain());
         QVERIFY(window.log().contains("corpus done"));
-        QString reported;
+        QString reported; // the window's error boxes, as a terminal would show them
         for (const MessageBoxRecorder::Shown& box : boxes.shown())
             reported += box.text + '\n';
+        QVERIFY(typed || !reported.isEmpty());
         QVERIFY(send());
         QStringList args{"--until", "^corpus done$", "--timeout", "30"};
         if (typed)
             args << "--typed";
+        if (!lf)
+            args << "--no-lf";
         Tail tail(withDatabase(pipe, args));
         QCOMPARE(tail.finish(), 0);
         QCOMPARE(tail.out, window.log());
@@ -196,7 +133,12 @@ private slots:
 
     void jsonCarriesEveryItem() {
         const QString pipe = "tail_json";
-        QVERIFY(sendCorpus(pipe, true));
+        for (const QStringList& items :
+             QList<QStringList>{{"42", "'text'", "date '2026-12-07'", "'\\x0102'::bytea"},
+                                {"-1.5", "''"},
+                                {"timestamp '2026-12-07 10:00:00'", "'after'"},
+                                {}})
+            QVERIFY(m_sender->sendItems(pipe, items, 10) == 0);
         Tail tail(withDatabase(pipe, {"--typed", "--json", "--count", "4", "--timeout", "20"}));
         QCOMPARE(tail.finish(), 0);
         const QList<QByteArray> lines = tail.out.trimmed().split('\n');
@@ -207,11 +149,8 @@ private slots:
             {"TIMESTAMP:", "VARCHAR2:after"}, // as in the window, the next item follows
             {}};
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            QJsonParseError error;
-            const QJsonObject o = QJsonDocument::fromJson(lines[i], &error).object();
-            QCOMPARE(error.error, QJsonParseError::NoError);
+            const QJsonObject o = QJsonDocument::fromJson(lines[i]).object();
             QCOMPARE(o["pipe"].toString(), pipe);
-            QVERIFY(QDateTime::fromString(o["received"].toString(), Qt::ISODateWithMs).isValid());
             QStringList got;
             for (const QJsonValue item : o["items"].toArray()) {
                 const QString type = item["type"].toString();
@@ -226,51 +165,36 @@ private slots:
 
     void endsAndStatuses_data() {
         QTest::addColumn<QStringList>("send");
-        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("args");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<int>("printed");    // at least the first ones sent
         QTest::addColumn<QByteArray>("err"); // a piece of standard error
-        QTest::newRow("until") << QStringList{"a", "the END", "c"}
-                               << QStringList{"--until", "^the END$", "--timeout", "20"} << 0
-                               << QByteArray("a\r\nthe END\r\n") << QByteArray();
-        QTest::newRow("count") << QStringList{"a", "b", "c"}
-                               << QStringList{"--count", "2", "--timeout", "20"} << 0
-                               << QByteArray("a\r\nb\r\n") << QByteArray();
-        QTest::newRow("timeout") << QStringList{} << QStringList{"--timeout", "1"} << 3
-                                 << QByteArray() << QByteArray();
-        QTest::newRow("until unmatched times out")
-            << QStringList{"a"} << QStringList{"--until", "END", "--timeout", "2"} << 3
-            << QByteArray("a\r\n") << QByteArray();
-        QTest::newRow("purge first")
-            << QStringList{"old"} << QStringList{"--purge", "--timeout", "1"} << 3 << QByteArray()
-            << QByteArray();
-        QTest::newRow("usage") << QStringList{} << QStringList{"--count", "none"} << 2
-                               << QByteArray() << QByteArray("Try 'tidemark-tail --help'");
+        const QStringList abc{"a", "b", "c"};
+        QTest::newRow("count") << abc << "--count 2 --timeout 20" << 0 << 2 << QByteArray();
+        QTest::newRow("timeout") << abc << "--until END --timeout 2" << 3 << 3 << QByteArray();
+        QTest::newRow("purge first") << abc << "--purge --timeout 1" << 3 << 0 << QByteArray();
+        QTest::newRow("usage") << abc << "--count none" << 2 << 0
+                               << QByteArray("Try 'tidemark-tail --help'");
         QTest::newRow("log-on denied")
-            << QStringList{} << QStringList{"-u", "nobody", "--timeout", "5"} << 1 << QByteArray()
-            << QByteArray("ORACLE Error\nORA-01017");
+            << abc << "-u nobody --timeout 5" << 1 << 0 << QByteArray("ORACLE Error\nORA-01017");
     }
     void endsAndStatuses() {
         QFETCH(QStringList, send);
-        QFETCH(QStringList, args);
+        QFETCH(QString, args);
         QFETCH(int, status);
-        QFETCH(QByteArray, out);
+        QFETCH(int, printed);
         QFETCH(QByteArray, err);
         const QString pipe = "tail_ends";
         drainPipe(pipe);
-        for (const QString& text : send)
-            QVERIFY(m_sender->sendItems(pipe, {QString::number(text.size()), SqlLiteral(text)},
-                                        10) == 0);
-        Tail tail(withDatabase(pipe, args));
+        QVERIFY(sendTexts(pipe, send));
+        Tail tail(withDatabase(pipe, args.split(' ')));
         QCOMPARE(tail.finish(), status);
         // Read ahead with the last message it printed: what it took is printed, the rest stays.
         const QStringList left = drainPipe(pipe);
-        QVERIFY2(tail.out.startsWith(out), tail.out.constData());
-        QStringList printed = QString::fromUtf8(tail.out).split("\r\n", Qt::SkipEmptyParts);
-        if (!args.contains("--purge"))
-            QCOMPARE(printed + left, send);
-        else
-            QVERIFY(left.isEmpty() && printed.isEmpty());
+        const QByteArray first = send.mid(0, printed).join("\r\n").toUtf8();
+        QVERIFY2(tail.out.startsWith(first), tail.out.constData());
+        const QStringList shown = QString::fromUtf8(tail.out).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(shown + left, args.contains("--purge") ? QStringList() : send);
         QVERIFY2(tail.err.contains(err), tail.err.constData());
     }
 
@@ -308,8 +232,10 @@ private slots:
     void passwordStaysHidden() {
         const QString pipe = "tail_password";
         const QString password = QString::fromStdString(m_server->password());
-        Tail tail(withDatabase(pipe, {"-u", "postgres", "--count", "1", "--timeout", "20"}),
-                  {"PGPASSWORD=", "TIDEMARK_PASSWORD=" + password});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("PGPASSWORD");
+        env.insert("TIDEMARK_PASSWORD", password);
+        Tail tail(withDatabase(pipe, {"-u", "postgres", "--count", "1", "--timeout", "20"}), env);
         QVERIFY(tail.process.waitForStarted());
         const QString cmdline = "/proc/" + QString::number(tail.process.processId()) + "/cmdline";
         const QByteArray arguments = ReadFile(cmdline);
