@@ -149,7 +149,10 @@ private slots:
             {"TIMESTAMP:", "VARCHAR2:after"}, // as in the window, the next item follows
             {}};
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QJsonObject o = QJsonDocument::fromJson(lines[i]).object();
+            QJsonParseError error;
+            const QJsonObject o = QJsonDocument::fromJson(lines[i], &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QVERIFY(QDateTime::fromString(o["received"].toString(), Qt::ISODateWithMs).isValid());
             QCOMPARE(o["pipe"].toString(), pipe);
             QStringList got;
             for (const QJsonValue item : o["items"].toArray()) {
