@@ -11,13 +11,9 @@ const fs = require('fs');
 const path = require('path');
 
 const [root, input] = process.argv.slice(2);
-if (!root) {
-    console.error('usage: node check_plsql.js <grammar-package-folder> [<texts-file>]');
-    process.exit(2);
-}
-const modules = path.resolve(root, 'node_modules');
+const modules = path.resolve(root || '.', 'node_modules');
 const grammar = path.join(modules, 'antlr4ts-sql', 'dist', 'src');
-if (!fs.existsSync(grammar)) {
+if (!root || !fs.existsSync(grammar)) {
     console.error(`the PL/SQL grammar is not installed in ${root}; run scripts/install-deps.sh`);
     process.exit(2);
 }
@@ -30,17 +26,15 @@ const { CommonTokenStream } = require(path.join(modules, 'antlr4ts/CommonTokenSt
 const { PredictionMode } = require(path.join(modules, 'antlr4ts/atn/PredictionMode'));
 
 // Units that carry their own closing ';' in the grammar: PL/SQL.
-const PLSQL_UNITS = new Set(['Anonymous_blockContext', 'Create_procedure_bodyContext',
-    'Create_function_bodyContext', 'Create_packageContext', 'Create_package_bodyContext',
-    'Create_triggerContext']);
+const PLSQL_UNITS = new Set(['Anonymous_block', 'Create_procedure_body', 'Create_function_body',
+    'Create_package', 'Create_package_body', 'Create_trigger']);
 
 function parse(text, mode = PredictionMode.SLL) {
     const errors = [];
     const listener = {
         // Where, the text there, and the grammar's complaint without its long list of tokens.
         syntaxError: (recognizer, symbol, line, column, message) => {
-            const lineText = text.split('\n')[line - 1] || '';
-            const near = lineText.slice(Math.max(0, column - 30), column + 30);
+            const near = (text.split('\n')[line - 1] || '').slice(Math.max(0, column - 30), column + 30);
             errors.push(`line ${line}:${column + 1}: ${message.replace(/ expecting .*/, '')}` +
                 ` near ${JSON.stringify(near)}`);
         },
@@ -48,11 +42,11 @@ function parse(text, mode = PredictionMode.SLL) {
     // Keywords are upper case in the grammar; the stream shows the lexer upper case and keeps
     // the text as it is.
     const lexer = new PlSqlLexer(new CaseChangingStream(CharStreams.fromString(text), true));
-    lexer.removeErrorListeners();
-    lexer.addErrorListener(listener);
     const parser = new PlSqlParser(new CommonTokenStream(lexer));
-    parser.removeErrorListeners();
-    parser.addErrorListener(listener);
+    for (const r of [lexer, parser]) {
+        r.removeErrorListeners();
+        r.addErrorListener(listener);
+    }
     // The faster prediction first; only where it finds an error does the full one decide.
     parser.interpreter.setPredictionMode(mode);
     const tree = parser.sql_script();
@@ -61,14 +55,13 @@ function parse(text, mode = PredictionMode.SLL) {
     return { errors, top };
 }
 
-// DROP SYNONYM is missing from this revision of the grammar (it knows CREATE SYNONYM): such a
-// statement is read by its own plain form, a name and no ';'.
-const DROP_SYNONYM = /^DROP\s+(PUBLIC\s+)?SYNONYM\s+[A-Z][A-Z0-9_$#]*(\s+FORCE)?$/i;
-
 // Why the text is not one well-terminated unit, or null.
 function verdict(text) {
+    // DROP SYNONYM is missing from this revision of the grammar (it knows CREATE SYNONYM): such
+    // a statement is read by its own plain form, a name and no ';'.
     if (/^\s*DROP\s+(PUBLIC\s+)?SYNONYM\b/i.test(text))
-        return DROP_SYNONYM.test(text) ? null : 'not a DROP SYNONYM statement of one name';
+        return /^DROP\s+(PUBLIC\s+)?SYNONYM\s+[A-Z][A-Z0-9_$#]*(\s+FORCE)?$/i.test(text) ? null :
+            'not a DROP SYNONYM statement of one name';
     let { errors, top } = parse(text);
     let added = false;
     if (errors.length === 1 && errors[0].includes("missing ';' at '<EOF>'")) {
@@ -83,7 +76,7 @@ function verdict(text) {
         return `${units.length} units where one was expected` +
             (top.length > units.length ? ", and a separating ';'" : '');
     const kind = units[0].children[0].constructor.name.replace(/Context$/, '');
-    const plsql = PLSQL_UNITS.has(kind + 'Context');
+    const plsql = PLSQL_UNITS.has(kind);
     if (plsql && added) return `the ${kind} lacks its closing ';'`;
     if (top.length === 2 && !added)
         return plsql ? `a ';' after the end of the ${kind}` :
@@ -91,61 +84,46 @@ function verdict(text) {
     return null;
 }
 
-function readRecords(file) {
-    const data = fs.readFileSync(file);
-    const records = [];
-    for (let at = 0; at < data.length;) {
-        const eol = data.indexOf(10, at);
-        const header = data.subarray(at, eol).toString('utf8');
-        const match = /^@@ (.*) (\d+)$/.exec(header);
-        if (!match) throw new Error(`not a record header: ${header}`);
-        const bytes = Number(match[2]);
-        records.push({ label: match[1], text: data.subarray(eol + 1, eol + 1 + bytes).toString('utf8') });
-        at = eol + 1 + bytes + 1;
+// Known-bad texts, each with where the grammar must stop (null: it parses, and the unit check
+// refuses it), and known-good ones.
+const cases = [
+    ['begin null; end;', true, null],
+    ['begin dbms_pipe.purge(\'x\');; end;', false, 'line 1:28'],
+    ['begin dbms_pipe.unpack_message(:len) end;', false, 'line 1:38'],
+    ['begin x := \'it\'s\'; end;', false, 'line 1:'],
+    ['begin null; end', false, 'the Anonymous_block lacks'],
+    ['begin null; end;;', false, null],
+    ['begin null; end; begin null; end;', false, null],
+    ['CREATE PUBLIC SYNONYM A FOR A;', false, null],
+    ['CREATE PUBLIC SYNONYM A FOR A', true, null],
+    ['DROP PROCEDURE A', true, null],
+    ['DROP PUBLIC SYNONYM A', true, null],
+    ['DROP PUBLIC SYNONYM A;', false, null],
+];
+let bad = 0;
+for (const [text, good, where] of cases) {
+    const why = verdict(text);
+    if (good ? why !== null : why === null || (where !== null && !why.startsWith(where))) {
+        bad++;
+        console.log(`WRONG ${JSON.stringify(text)}: ${why === null ? 'accepted' : why}`);
     }
-    return records;
 }
+console.log(`${cases.length - bad} of ${cases.length} known-bad and known-good texts judged as expected`);
+if (bad || !input) process.exit(bad ? 1 : 0);
 
-{
-    // Known-bad texts, each with where the grammar must stop (null: it parses, and the unit
-    // check refuses it).
-    const cases = [
-        ['begin null; end;', true, null],
-        ['begin dbms_pipe.purge(\'x\');; end;', false, 'line 1:28'],
-        ['begin dbms_pipe.unpack_message(:len) end;', false, 'line 1:38'],
-        ['BEGIN IF 1 = 1 THEN null; END; END;', false, 'line 1:30'],
-        ['begin null; end', false, 'the Anonymous_block lacks'],
-        ['begin null; end;;', false, null],
-        ['begin null; end; begin null; end;', false, null],
-        ['CREATE PUBLIC SYNONYM A FOR A;', false, null],
-        ['CREATE PUBLIC SYNONYM A FOR A', true, null],
-        ['DROP PROCEDURE A', true, null],
-        ['begin x := \'it\'s\'; end;', false, 'line 1:'],
-        ['declare x integer; begin x := 1 end;', false, 'line 1:33'],
-        ['DROP PUBLIC SYNONYM A', true, null],
-        ['DROP PUBLIC SYNONYM A;', false, null],
-    ];
-    let bad = 0;
-    for (const [text, good, where] of cases) {
-        const why = verdict(text);
-        const ok = good ? why === null : why !== null && (where === null || why.startsWith(where));
-        if (!ok) {
-            bad++;
-            console.log(`WRONG ${JSON.stringify(text)}: ${why === null ? 'accepted' : why}`);
-        }
-    }
-    console.log(`${cases.length - bad} of ${cases.length} known-bad and known-good texts judged as expected`);
-    if (bad) process.exit(1);
-    if (!input) process.exit(0);
-}
-
-const records = readRecords(input);
-let failed = 0;
-for (const { label, text } of records) {
+const data = fs.readFileSync(input);
+let failed = 0, count = 0;
+for (let at = 0; at < data.length; ++count) {
+    const eol = data.indexOf(10, at);
+    const match = /^@@ (.*) (\d+)$/.exec(data.subarray(at, eol).toString('utf8'));
+    if (!match) throw new Error(`not a record header at byte ${at}`);
+    const label = match[1], bytes = Number(match[2]);
+    const text = data.subarray(eol + 1, eol + 1 + bytes).toString('utf8');
+    at = eol + 1 + bytes + 1;
     const why = verdict(text);
     const shown = text.length > 70 ? text.slice(0, 70) + `... (${text.length} characters)` : text;
     console.log(`${why ? 'FAIL' : 'ok  '} ${label}: ${JSON.stringify(shown)}${why ? '\n     ' + why : ''}`);
     if (why) failed++;
 }
-console.log(`${records.length - failed} of ${records.length} texts parse as one well-terminated unit`);
-process.exit(failed || records.length === 0 ? 1 : 0);
+console.log(`${count - failed} of ${count} texts parse as one well-terminated unit`);
+process.exit(failed || count === 0 ? 1 : 0);

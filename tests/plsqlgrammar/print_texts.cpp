@@ -14,6 +14,7 @@
 #include "drivers/oracleclient/OciReadAhead.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <dlfcn.h>
@@ -25,89 +26,47 @@
 namespace {
 
 // The stand-in's record of its calls, through the copy the driver loaded.
-struct Recorder {
-    void* handle = dlopen(FAKE_CLIENT, RTLD_NOW | RTLD_LOCAL);
-    const char* (*calls)() = nullptr;
-    void (*send)(const char*, const char*) = nullptr;
-    std::size_t taken = 0;
+void* const g_fake = dlopen(FAKE_CLIENT, RTLD_NOW | RTLD_LOCAL);
+std::set<std::string> g_seen;
+std::map<std::string, int> g_printed; // by label
+qsizetype g_taken = 0;
 
-    Recorder() {
-        if (handle == nullptr)
-            qFatal("cannot load the stand-in client %s: %s", FAKE_CLIENT, dlerror());
-        calls = reinterpret_cast<const char* (*)()>(dlsym(handle, "fakeoci_calls"));
-        send = reinterpret_cast<void (*)(const char*, const char*)>(
-            dlsym(handle, "fakeoci_pipe_send"));
-        if (calls == nullptr || send == nullptr)
-            qFatal("the stand-in client lacks fakeoci_calls or fakeoci_pipe_send");
-    }
-    ~Recorder() { dlclose(handle); }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-
-    // The statement texts prepared since the last take. The record shows a line break as \n
-    // and a tab as \t, so a backslash before n or t in a text would read as one of them: the
-    // program's texts have none there (the read-ahead block, whose backslashes are data, is
-    // compared with the driver's own text below).
-    std::vector<std::string> Take() {
-        const std::string all = calls();
-        std::vector<std::string> texts;
-        static const std::string kStart = "OCIStmtPrepare2 ", kOpen = " text=[", kClose = "] key=";
-        for (std::size_t at = taken; at < all.size();) {
-            std::size_t end = all.find('\n', at);
-            if (end == std::string::npos)
-                end = all.size();
-            const std::string line = all.substr(at, end - at);
-            at = end + 1;
-            if (line.rfind(kStart, 0) != 0)
-                continue;
-            const std::size_t open = line.find(kOpen), close = line.rfind(kClose);
-            if (open == std::string::npos || close == std::string::npos || close < open)
-                qFatal("cannot read the recorded call: %s", line.c_str());
-            std::string text;
-            const std::string shown = line.substr(open + kOpen.size(), close - open - kOpen.size());
-            for (std::size_t i = 0; i < shown.size(); ++i) {
-                if (shown[i] == '\\' && i + 1 < shown.size() &&
-                    (shown[i + 1] == 'n' || shown[i + 1] == 't')) {
-                    text += shown[i + 1] == 'n' ? '\n' : '\t';
-                    ++i;
-                } else {
-                    text += shown[i];
-                }
-            }
-            texts.push_back(text);
-        }
-        taken = all.size();
-        return texts;
-    }
-};
-
-struct Printed {
-    std::set<std::string> seen;
-    std::map<std::string, int> printed; // by label
-
-    void Print(const std::string& label, const std::vector<std::string>& texts) {
-        for (const std::string& text : texts) {
-            if (!seen.insert(text).second)
-                continue;
-            ++printed[label];
-            std::printf("@@ %s %zu\n", label.c_str(), text.size());
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            std::printf("\n");
-        }
-    }
-};
-
-// Runs a statement on a cursor of the log-on without showing its failure: the stand-in
-// answers nothing, and only the text it was given counts here.
-void Send(const std::string& statement) {
-    COciCursor cursor;
-    cursor.Parse(statement.c_str());
-    cursor.Execute(FALSE);
+void SendToPipe(const QString& pipe, const char* items) {
+    const auto send =
+        reinterpret_cast<void (*)(const char*, const char*)>(dlsym(g_fake, "fakeoci_pipe_send"));
+    send(pipe.toStdString().c_str(), items);
 }
 
-bool LogOn(const char* readAhead) {
+// Prints the statement texts prepared since the last call, each once. The record shows a line
+// break as \n and a tab as \t, so a backslash before n or t in a text would read as one of
+// them: the program's texts have none there (the read-ahead block, whose backslashes are data,
+// is compared with the driver's own text below).
+QString Calls() {
+    return QString::fromUtf8(reinterpret_cast<const char* (*)()>(dlsym(g_fake, "fakeoci_calls"))());
+}
+void Print(const std::string& label) {
+    const QString all = Calls();
+    static const QRegularExpression prepare(
+        QStringLiteral("^OCIStmtPrepare2 [^\\n]*? text=\\[(.*)\\] key="),
+        QRegularExpression::MultilineOption);
+    for (auto it = prepare.globalMatch(all, g_taken); it.hasNext();) {
+        QString shown = it.next().captured(1);
+        const std::string text = shown.replace(QLatin1String("\\n"), QLatin1String("\n"))
+                                     .replace(QLatin1String("\\t"), QLatin1String("\t"))
+                                     .toStdString();
+        if (!g_seen.insert(text).second)
+            continue;
+        ++g_printed[label];
+        std::printf("@@ %s %zu\n%s\n", label.c_str(), text.size(), text.c_str());
+    }
+    g_taken = all.size();
+}
+
+void LogOn(const char* readAhead) {
     qputenv("TIDEMARK_READ_AHEAD", readAhead);
-    return OciLogon("scott", "tiger", "dbhost:1521/orcl") == 1;
+    if (OciLogon("scott", "tiger", "dbhost:1521/orcl") != 1)
+        qFatal("the log-on to the stand-in with read-ahead %s failed", readAhead);
+    g_taken = Calls().size(); // the log-on's own statements are not the program's texts
 }
 
 } // namespace
@@ -116,10 +75,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("TIDEMARK_SESSION_LOG", "off");
     qputenv("TIDEMARK_OCI_LIBRARY", FAKE_CLIENT);
+    if (g_fake == nullptr || !dlsym(g_fake, "fakeoci_calls") || !dlsym(g_fake, "fakeoci_pipe_send"))
+        qFatal("cannot load the stand-in client %s with its record: %s", FAKE_CLIENT, dlerror());
     QApplication app(argc, argv);
     MessageBoxRecorder boxes;
-    Recorder fake;
-    Printed out;
 
     // Pipe names: the usual one, one with an apostrophe, and the longest the server takes
     // (128 bytes) with apostrophes in it, which the literal doubles.
@@ -128,103 +87,93 @@ int main(int argc, char** argv) {
     const QString pipes[] = {QStringLiteral("tidemark"), QStringLiteral("it's"), longest};
 
     // One statement per step: the receive, both unpacks, the typed item block, the purge.
-    if (!LogOn("off"))
-        qFatal("the log-on to the stand-in failed");
-    fake.Take();
+    LogOn("off");
     for (const QString& pipe : pipes) {
-        const std::string name = pipe.toStdString();
-        fake.send(name.c_str(), "6:5\x1f"
-                                "9:hello");
+        const std::string bytes = " pipe of " + std::to_string(pipe.toUtf8().size()) + " bytes";
+        SendToPipe(pipe, "6:5\x1f"
+                         "9:hello");
         LogWindow plain(pipe, false, true);
         plain.drain();
-        out.Print("receive and unpacks, pipe of " + std::to_string(name.size()) + " bytes",
-                  fake.Take());
-        fake.send(name.c_str(), "6:5\x1f"
-                                "9:hello");
+        Print("receive and unpacks," + bytes);
+        SendToPipe(pipe, "6:5\x1f"
+                         "9:hello");
         LogWindow typed(pipe, true, true);
         typed.drain();
-        out.Print("typed item block", fake.Take());
+        Print("typed item block");
         plain.view.OnPurgePipe();
-        out.Print("purge, pipe of " + std::to_string(name.size()) + " bytes", fake.Take());
+        Print("purge," + bytes);
     }
     InstallSendingProcedures();
-    out.Print("sending procedures and synonyms", fake.Take());
+    Print("sending procedures and synonyms");
 
     // Read-ahead: the block, and the statements of a message held back on the hold pipe (a
     // number no 4-byte integer holds): received by a drain, and purged with the pipe after one
     // receive, which takes the message before it from memory.
-    if (!LogOn("on"))
-        qFatal("the log-on to the stand-in with read-ahead failed");
-    fake.Take();
+    LogOn("on");
     for (const QString& pipe : pipes) {
-        const std::string name = pipe.toStdString();
         for (int round = 0; round < 2; ++round) {
-            fake.send(name.c_str(), "6:5\x1f"
-                                    "9:hello");
-            fake.send(name.c_str(), "6:1.5\x1f"
-                                    "9:held");
+            SendToPipe(pipe, "6:5\x1f"
+                             "9:hello");
+            SendToPipe(pipe, "6:1.5\x1f"
+                             "9:held");
             LogWindow plain(pipe, false, true);
             if (round == 0) {
                 plain.drain();
-                out.Print("read-ahead drain", fake.Take());
-            } else {
-                int status = -1;
-                COciCursor cursor;
-                cursor.Parse(plain.view.ReceiveBlock().constData());
-                cursor.Bind(":sta", &status, sizeof status, SQLT_INT, nullptr);
-                cursor.Execute(FALSE);
-                plain.view.OnPurgePipe();
-                out.Print("read-ahead purge", fake.Take());
+                Print("read-ahead drain");
+                continue;
             }
+            int status = -1;
+            COciCursor cursor;
+            cursor.Parse(plain.view.ReceiveBlock().constData());
+            cursor.Bind(":sta", &status, sizeof status, SQLT_INT, nullptr);
+            cursor.Execute(FALSE);
+            plain.view.OnPurgePipe();
+            Print("read-ahead purge");
         }
     }
 
-    // The Oracle check's own statements.
+    // The Oracle check's own statements, each run without showing its failure: the stand-in
+    // answers nothing, and only the text it was given counts here.
     using namespace oraclecheck;
-    for (const char* text : {kSendBlock, kCorpusBlock, kServerBlock, kExistingBlock, kValidBlock,
-                             kDateBlock, kDbNameBlock, kSendHelloBlock})
-        Send(text);
+    std::vector<std::string> checks = {kSendBlock,     kCorpusBlock,    kServerBlock,
+                                       kExistingBlock, kValidBlock,     kDateBlock,
+                                       kDbNameBlock,   kSendHelloBlock, RaiseBlock("x\xC3\xA9")};
     for (const TypedItem& item : kTypedItems)
-        Send(item.block);
-    Send(RaiseBlock("x\xC3\xA9"));
-    for (const char* text : kDrops)
-        Send(text);
-    out.Print("oracle check", fake.Take());
+        checks.push_back(item.block);
+    checks.insert(checks.end(), std::begin(kDrops), std::end(kDrops));
+    for (const std::string& text : checks) {
+        COciCursor cursor;
+        cursor.Parse(text.c_str());
+        cursor.Execute(FALSE);
+    }
+    Print("oracle check");
+    std::fflush(stdout);
 
     // What must have been seen, whatever else was.
-    const auto has = [&](const std::string& text) { return out.seen.count(text) == 1; };
-    const auto hasPrefix = [&](const std::string& prefix, int count) {
-        int n = 0;
-        for (const std::string& text : out.seen)
-            n += text.rfind(prefix, 0) == 0;
-        return n >= count;
+    const auto has = [](const std::string& text) { return g_seen.count(text) == 1; };
+    const auto hasPrefix = [](const std::string& prefix, int count) {
+        for (const std::string& text : g_seen)
+            count -= text.rfind(prefix, 0) == 0;
+        return count <= 0;
     };
-    std::vector<std::string> missing;
-    const struct {
-        bool seen;
-        const char* what;
-    } required[] = {
-        {hasPrefix("begin :sta := dbms_pipe.receive_message('", 3), "three receive blocks"},
-        {hasPrefix("begin dbms_pipe.purge('", 3), "three purge blocks"},
-        {has("begin dbms_pipe.unpack_message(:len); end;"), "the length's unpack"},
-        {has("begin dbms_pipe.unpack_message(:chr); end;"), "the text's unpack"},
-        {has(kTypedItemBlock), "the typed item block"},
-        {has(kCreateSendDebugMessage) && has(kCreateSendTraceMessage), "the two procedures"},
-        {hasPrefix("CREATE PUBLIC SYNONYM ", 2), "the two synonyms"},
-        {has(ocidrv::ora::ReadAheadBlock()), "the read-ahead block, as the driver holds it"},
-        {out.printed["read-ahead drain"] >= 2, "the read-ahead block and the hold pipe's receive"},
-        {out.printed["read-ahead purge"] >= 1, "the hold pipe's purge"},
-        {has(kCorpusBlock) && has(kServerBlock), "the Oracle check's blocks"},
+    int missing = 0;
+    const auto need = [&](bool seen, const char* what) {
+        if (seen)
+            return;
+        ++missing;
+        std::fprintf(stderr, "not sent to the stand-in client: %s\n", what);
     };
-    for (const auto& r : required)
-        if (!r.seen)
-            missing.push_back(r.what);
-    std::fflush(stdout);
-    if (!missing.empty()) {
-        for (const std::string& what : missing)
-            std::fprintf(stderr, "not sent to the stand-in client: %s\n", what.c_str());
-        return 1;
-    }
-    std::fprintf(stderr, "%zu texts\n", out.seen.size());
-    return 0;
+    need(hasPrefix("begin :sta := dbms_pipe.receive_message('", 3), "three receive blocks");
+    need(hasPrefix("begin dbms_pipe.purge('", 3), "three purge blocks");
+    need(has("begin dbms_pipe.unpack_message(:len); end;"), "the length's unpack");
+    need(has("begin dbms_pipe.unpack_message(:chr); end;"), "the text's unpack");
+    need(has(kTypedItemBlock), "the typed item block");
+    need(has(kCreateSendDebugMessage) && has(kCreateSendTraceMessage), "the two procedures");
+    need(hasPrefix("CREATE PUBLIC SYNONYM ", 2), "the two synonyms");
+    need(has(ocidrv::ora::ReadAheadBlock()), "the read-ahead block, as the driver holds it");
+    need(g_printed["read-ahead drain"] >= 2, "the read-ahead block and the hold pipe's receive");
+    need(g_printed["read-ahead purge"] >= 1, "the hold pipe's purge");
+    need(has(kCorpusBlock) && has(kServerBlock), "the Oracle check's blocks");
+    std::fprintf(stderr, "%zu texts\n", g_seen.size());
+    return missing == 0 ? 0 : 1;
 }

@@ -409,9 +409,8 @@ private slots:
         QCOMPARE(boxes.count(), 0);
     }
 
-    // The message orafce's own regression test sends, every item type it has, then a text: each
-    // item in order with its text, timestamps and rows under codes of their own, one statement
-    // a step or read ahead.
+    // Every item type the server has, then a text: each item in order with its text, timestamps
+    // and rows under codes of their own, one statement a step or read ahead.
     void everyItemTypeInOrder_data() {
         QTest::addColumn<bool>("readAhead");
         QTest::newRow("read ahead") << true;
@@ -424,33 +423,35 @@ private slots:
         const auto restore = qScopeGuard([] { qunsetenv("TIDEMARK_READ_AHEAD"); });
         QVERIFY(m_sender.exec("SET TimeZone = 'UTC'; DROP TYPE IF EXISTS tm_person; "
                               "CREATE TYPE tm_person AS (id integer, name text)"));
+        const struct {
+            const char* sent;
+            Item want;
+        } items[] = {
+            {"'Message From Session A'::text", {kItemVarchar2, "Message From Session A"}},
+            {"'2013-01-01'::date", {kItemDate, "2013-01-01"}},
+            {"'2013-01-01 09:00:00'::timestamp", {kItemTimestamp, "2013-01-01 09:00:00+00"}},
+            {"'2013-01-01 09:00:00-08'::timestamptz", {kItemTimestamp, "2013-01-01 17:00:00+00"}},
+            {"12345.6789::numeric", {kItemNumber, "12345.6789"}},
+            {"12345::integer", {kItemNumber, "12345"}},
+            {"99999999999::bigint", {kItemNumber, "99999999999"}},
+            {"decode('81', 'hex')", {kItemRaw, "UNKNOWN"}},
+            {"ROW(2, 'rob')::tm_person", {kItemRecord, "(2,rob)"}},
+            {"'last'::text", {kItemVarchar2, "last"}},
+            {nullptr, {kItemNone, ""}}};
         MessageBoxRecorder boxes;
         COciCursor cursor;
         cursor.Parse("SET TimeZone = 'UTC'");
         QVERIFY(cursor.Execute(TRUE));
-        QCOMPARE(m_sender.sendItems("every_type",
-                                    {"'Message From Session A'::text", "'2013-01-01'::date",
-                                     "'2013-01-01 09:00:00'::timestamp",
-                                     "'2013-01-01 09:00:00-08'::timestamptz", "12345.6789::numeric",
-                                     "12345::integer", "99999999999::bigint", "decode('81', 'hex')",
-                                     "ROW(2, 'rob')::tm_person", "'last'::text"}),
-                 0);
-        const QList<Item> expected = {{kItemVarchar2, "Message From Session A"},
-                                      {kItemDate, "2013-01-01"},
-                                      {kItemTimestamp, "2013-01-01 09:00:00+00"},
-                                      {kItemTimestamp, "2013-01-01 17:00:00+00"},
-                                      {kItemNumber, "12345.6789"},
-                                      {kItemNumber, "12345"},
-                                      {kItemNumber, "99999999999"},
-                                      {kItemRaw, "UNKNOWN"},
-                                      {kItemRecord, "(2,rob)"},
-                                      {kItemVarchar2, "last"},
-                                      {kItemNone, ""}};
+        QStringList sent;
+        for (const auto& item : items)
+            if (item.sent)
+                sent << item.sent;
+        QCOMPARE(m_sender.sendItems("every_type", sent), 0);
         QCOMPARE(receive(cursor, "every_type"), 0);
-        for (const Item& want : expected) {
+        for (const auto& item : items) {
             const Item got = typedItem(cursor);
-            QCOMPARE(got.type, want.type);
-            QCOMPARE(got.value, want.value);
+            QCOMPARE(got.type, item.want.type);
+            QCOMPARE(got.value, item.want.value);
         }
         QCOMPARE(receive(cursor, "every_type"), 1);
         QCOMPARE(boxes.count(), 0);
@@ -462,39 +463,29 @@ private slots:
     void readAheadGrowsFromSixteenAndStartsAgain() {
         COciCursor cursor;
         MessageBoxRecorder boxes;
-        auto waiting = [&] {
-            return m_sender
-                .scalar("SELECT coalesce(sum(items), 0) FROM dbms_pipe.db_pipes "
-                        "WHERE name = 'growing'")
-                .toInt();
-        };
-        auto send = [&](int count) {
-            for (int i = 0; i < count; ++i)
-                if (m_sender.sendItems("growing", {QStringLiteral("'g%1'::text").arg(i)}) != 0)
-                    return false;
-            return true;
-        };
+        // Sent before the receive that fetches, then waiting in the pipe and held by the driver
+        // after it: 16 full, 32 full, 64 short (one came) and 64 again; once a receive has found
+        // the pipe empty (sent -1: the drain's end), 16 again.
         struct Step {
-            int sent;    // before the receive that fetches
-            int waiting; // in the pipe after it
-            int held;    // by the driver after it
+            int sent, waiting, held;
         };
-        // 16 full, 32 full, 64 short (one came) and 64 again; once a receive has found the
-        // pipe empty (sent -1: the drain's end), 16 again.
         for (const Step& step : {Step{16, 0, 15}, Step{33, 1, 31}, Step{0, 0, 0}, Step{17, 0, 16},
                                  Step{-1, 0, 0}, Step{17, 1, 15}}) {
-            if (step.sent < 0) {
-                QCOMPARE(receive(cursor, "growing"), 1);
+            for (int i = 0; i < step.sent; ++i)
+                QCOMPARE(m_sender.sendItems("growing", {QStringLiteral("'g%1'::text").arg(i)}), 0);
+            QCOMPARE(receive(cursor, "growing"), step.sent < 0 ? 1 : 0);
+            if (step.sent < 0)
                 continue;
-            }
-            QVERIFY(send(step.sent));
-            QCOMPARE(receive(cursor, "growing"), 0);
-            QCOMPARE(waiting(), step.waiting);
-            QCOMPARE(cursor.HeldMessages("growing"), step.held);
+            QCOMPARE(m_sender
+                         .scalar("SELECT coalesce(sum(items), 0) FROM dbms_pipe.db_pipes "
+                                 "WHERE name = 'growing'")
+                         .toInt(),
+                     step.waiting);
             for (int held = step.held; held > 0; --held) {
+                QCOMPARE(cursor.HeldMessages("growing"), held);
                 QCOMPARE(receive(cursor, "growing"), 0);
-                QCOMPARE(cursor.HeldMessages("growing"), held - 1);
             }
+            QCOMPARE(cursor.HeldMessages("growing"), 0);
         }
         cursor.Parse(PurgeBlock("growing").c_str());
         QVERIFY(cursor.Execute(TRUE));
@@ -533,22 +524,19 @@ private slots:
         QCOMPARE(receive(cursor, "cut_a"), 0);
         QCOMPARE(typedItem(cursor).value, QByteArray("a1"));
         QCOMPARE(boxes.count(), 0);
-        Item item = typedItem(cursor);
-        QCOMPARE(item.type, -1); // failed: nothing written
+        QCOMPARE(typedItem(cursor).type, -1); // failed: nothing written
         QCOMPARE(boxes.count(), 1);
+        QVERIFY2(boxes.lastText().contains("SQLSTATE 42704") &&
+                     boxes.lastText().contains(otherPipeBetween
+                                                   ? "ORA-03106: the rest of this message "
+                                                     "cannot be unpacked"
+                                                   : "does not exist"),
+                 qPrintable(boxes.lastText()));
         if (!otherPipeBetween) {
-            QVERIFY2(boxes.lastText().contains("does not exist") &&
-                         boxes.lastText().contains("SQLSTATE 42704"),
-                     qPrintable(boxes.lastText()));
             QCOMPARE(typedItem(cursor).value, QByteArray("a-rest"));
             QCOMPARE(typedItem(cursor).type, 0);
             QCOMPARE(boxes.count(), 1);
-        } else {
-            QVERIFY2(boxes.lastText().contains("ORA-03106: the rest of this message cannot be "
-                                               "unpacked") &&
-                         boxes.lastText().contains("SQLSTATE 42704"),
-                     qPrintable(boxes.lastText()));
-            // Every further step fails too, plain or typed, and nothing of cut_b comes through.
+        } else { // every further step fails too, plain or typed, and nothing of cut_b comes
             QCOMPARE(typedItem(cursor).type, -1);
             char text[100] = "untouched";
             short ind = 0;
@@ -568,24 +556,18 @@ private slots:
     void serverCancelsBeforeTheDeadline() {
         MessageBoxRecorder boxes;
         COciCursor cursor;
-        cursor.Parse("SELECT dbms_pipe.pack_message(extract(epoch FROM "
-                     "current_setting('statement_timeout')::interval)::text), "
-                     "dbms_pipe.send_message('statement_timeout')");
+        cursor.Parse("SELECT dbms_pipe.pack_message(length(t)), dbms_pipe.pack_message(t), "
+                     "dbms_pipe.send_message('statement_timeout') FROM (SELECT extract(epoch "
+                     "FROM current_setting('statement_timeout')::interval)::text AS t) s");
         QVERIFY(cursor.Execute(TRUE));
-        QCOMPARE(receive(cursor, "statement_timeout"), 0);
-        char text[100] = "";
-        short ind = 0;
-        cursor.Parse(kUnpackTextBlock);
-        cursor.Bind(":chr", text, sizeof text, SQLT_STR, &ind);
-        QVERIFY(cursor.Execute(TRUE));
-        const double seconds = QByteArray(text).toDouble();
+        const QByteArray text = nextPlain(cursor, "statement_timeout").text;
+        const double seconds = text.toDouble();
         QCOMPARE(seconds, double(ocidrv::pg::kServerStatementTimeout.count()));
         QVERIFY2(seconds > 0 && seconds + double(ocidrv::pg::kCancelMargin.count()) <=
                                     double(ocidrv::pg::kAnswerDeadline.count()),
-                 text);
+                 text.constData());
         QCOMPARE(boxes.count(), 0);
     }
-
     void proceduresForEveryone() {
         MessageBoxRecorder boxes;
         for (int round = 0; round < 2; ++round) { // installing twice replaces them
