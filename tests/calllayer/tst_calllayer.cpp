@@ -237,46 +237,27 @@ private slots:
     // Every statement the receiver builds, for awkward pipe names and time-outs, is recognised
     // as what it is, exactly, by the recogniser and by the PostgreSQL driver's reading of it.
     void recognisesEveryBuiltStatement() {
-        const std::string names[] = {"tidemark", "O'Brien''s '", "pipe \xc3\xbc \xe2\x82\xac",
-                                     std::string(128, 'p'), ""};
-        struct Built {
-            std::string text;
-            ReceiverStatement kind;
-            int timeout;
-            StatementKind pgKind;
-        };
-        for (const std::string& pipe : names) {
-            const Built built[] = {
-                {ReceiveBlock(pipe), ReceiverStatement::Receive, 0, StatementKind::Receive},
-                {ReceiveBlock(pipe, 1), ReceiverStatement::Receive, 1, StatementKind::Receive},
-                {ReceiveBlock(pipe, 86400), ReceiverStatement::Receive, 86400,
-                 StatementKind::Receive},
-                {PurgeBlock(pipe), ReceiverStatement::Purge, 0, StatementKind::Purge},
-            };
-            for (const Built& b : built) {
-                const RecognisedStatement r = Recognise(b.text);
-                QVERIFY2(r.kind == b.kind && r.exact, b.text.c_str());
+        for (const std::string& pipe :
+             {std::string("tidemark"), std::string("O'Brien''s '"),
+              std::string("pipe \xc3\xbc \xe2\x82\xac"), std::string(128, 'p'), std::string()}) {
+            for (const int timeout : {0, 1, 86400, -1}) { // -1: the purge
+                const bool purge = timeout < 0;
+                const std::string text = purge ? PurgeBlock(pipe) : ReceiveBlock(pipe, timeout);
+                const RecognisedStatement r = Recognise(text);
+                QVERIFY2(r.kind ==
+                                 (purge ? ReceiverStatement::Purge : ReceiverStatement::Receive) &&
+                             r.exact,
+                         text.c_str());
                 QCOMPARE(r.pipe, pipe);
-                const Statement pg = Classify(b.text);
-                QVERIFY2(pg.kind == b.pgKind, b.text.c_str());
+                const Statement pg = Classify(text);
+                QVERIFY2(pg.kind == (purge ? StatementKind::Purge : StatementKind::Receive),
+                         text.c_str());
                 QCOMPARE(pg.pipe, pipe);
-                QCOMPARE(pg.timeout, b.timeout);
-                if (b.kind == ReceiverStatement::Receive)
-                    QCOMPARE(r.timeout, std::to_string(b.timeout));
+                QCOMPARE(pg.timeout, purge ? 0 : timeout);
+                if (!purge)
+                    QCOMPARE(r.timeout, std::to_string(timeout));
             }
         }
-        const std::pair<const char*, ReceiverStatement> fixed[] = {
-            {kUnpackLengthBlock, ReceiverStatement::UnpackLength},
-            {kUnpackTextBlock, ReceiverStatement::UnpackText},
-            {kTypedItemBlock, ReceiverStatement::TypedItem},
-        };
-        for (const auto& [text, kind] : fixed) {
-            const RecognisedStatement r = Recognise(text);
-            QVERIFY2(r.kind == kind && r.exact, text);
-            QVERIFY2(Classify(text).kind != StatementKind::Other, text);
-        }
-        QCOMPARE(Classify(kUnpackLengthBlock).placeholder, std::string(":len"));
-        QCOMPARE(Classify(kUnpackTextBlock).placeholder, std::string(":chr"));
     }
 
     // Texts that resemble the receiver's: some the PostgreSQL driver still takes (letter case,
@@ -288,46 +269,39 @@ private slots:
         QTest::addColumn<int>("kind"); // what the recogniser makes of it, exact or not
         QTest::addColumn<int>("pgKind");
         QTest::addColumn<bool>("exact");
-        const auto row = [](const char* name, const std::string& text, ReceiverStatement kind,
-                            StatementKind pg, bool exact = false) {
+        using R = ReceiverStatement;
+        using K = StatementKind;
+        const auto row = [](const char* name, const std::string& text, R kind, K pg,
+                            bool exact = false) {
             QTest::newRow(name) << QByteArray::fromStdString(text) << int(kind) << int(pg) << exact;
         };
-        const std::string receive = ReceiveBlock("tm");
-        row("statement after the block", receive + " drop table t;", ReceiverStatement::Other,
-            StatementKind::Other);
-        row("statement inside the block",
-            "begin :sta := dbms_pipe.receive_message('tm', 0); drop table t; end;",
-            ReceiverStatement::Other, StatementKind::Other);
+        const std::string call = "begin :sta := dbms_pipe.receive_message(";
+        row("statement after the block", ReceiveBlock("tm") + " drop table t;", R::Other, K::Other);
+        row("statement inside the block", call + "'tm', 0); drop table t; end;", R::Other,
+            K::Other);
         row("another status variable", "begin :st := dbms_pipe.receive_message('tm', 0); end;",
-            ReceiverStatement::Receive, StatementKind::Receive);
-        row("another unpack variable", "begin dbms_pipe.unpack_message(:msg); end;",
-            ReceiverStatement::Other, StatementKind::Other);
-        row("unpack into a PL/SQL variable", "begin dbms_pipe.unpack_message(chr); end;",
-            ReceiverStatement::Other, StatementKind::Other);
-        row("bound pipe name", "begin :sta := dbms_pipe.receive_message(:pipe, 0); end;",
-            ReceiverStatement::Other, StatementKind::Other);
-        row("lone apostrophe", "begin :sta := dbms_pipe.receive_message('it's', 0); end;",
-            ReceiverStatement::Other, StatementKind::Other);
-        row("time-out not a number", "begin :sta := dbms_pipe.receive_message('a', 0x); end;",
-            ReceiverStatement::Receive, StatementKind::Other, true);
-        row("time-out an expression",
-            "begin :sta := dbms_pipe.receive_message('a', dbms_pipe.maxwait); end;",
-            ReceiverStatement::Receive, StatementKind::Other, true);
-        row("time-out a call", "begin :sta := dbms_pipe.receive_message('a', f(1)); end;",
-            ReceiverStatement::Other, StatementKind::Other);
-        row("capitals", "BEGIN :STA := DBMS_PIPE.RECEIVE_MESSAGE('tm', 0); END;",
-            ReceiverStatement::Receive, StatementKind::Receive);
-        row("blanks", "begin\n\t:sta:=dbms_pipe.receive_message( 'tm' ,0 ) ;end;",
-            ReceiverStatement::Receive, StatementKind::Receive);
-        row("purge with blanks", "begin dbms_pipe.purge ('tm'); end;", ReceiverStatement::Purge,
-            StatementKind::Purge);
-        row("unpack in capitals", "BEGIN DBMS_PIPE.UNPACK_MESSAGE(:LEN); END;",
-            ReceiverStatement::UnpackLength, StatementKind::Unpack);
+            R::Receive, K::Receive);
+        row("another unpack variable", "begin dbms_pipe.unpack_message(:msg); end;", R::Other,
+            K::Other);
+        row("unpack into a PL/SQL variable", "begin dbms_pipe.unpack_message(chr); end;", R::Other,
+            K::Other);
+        row("bound pipe name", call + ":pipe, 0); end;", R::Other, K::Other);
+        row("lone apostrophe", call + "'it's', 0); end;", R::Other, K::Other);
+        row("time-out not a number", call + "'a', 0x); end;", R::Receive, K::Other, true);
+        row("time-out an expression", call + "'a', dbms_pipe.maxwait); end;", R::Receive, K::Other,
+            true);
+        row("time-out a call", call + "'a', f(1)); end;", R::Other, K::Other);
+        row("capitals", "BEGIN :STA := DBMS_PIPE.RECEIVE_MESSAGE('tm', 0); END;", R::Receive,
+            K::Receive);
+        row("blanks", "begin\n\t:sta:=dbms_pipe.receive_message( 'tm' ,0 ) ;end;", R::Receive,
+            K::Receive);
+        row("purge with blanks", "begin dbms_pipe.purge ('tm'); end;", R::Purge, K::Purge);
+        row("unpack in capitals", "BEGIN DBMS_PIPE.UNPACK_MESSAGE(:LEN); END;", R::UnpackLength,
+            K::Unpack);
         std::string typed = kTypedItemBlock;
         typed.back() = ' ';
-        row("typed block changed", typed, ReceiverStatement::Other, StatementKind::Other);
-        row("no end", "begin dbms_pipe.purge('tm');", ReceiverStatement::Other,
-            StatementKind::Other);
+        row("typed block changed", typed, R::Other, K::Other);
+        row("no end", "begin dbms_pipe.purge('tm');", R::Other, K::Other);
     }
     void nearMissesAreNotTheReceiversStatements() {
         QFETCH(QByteArray, text);

@@ -223,8 +223,8 @@ using PipeMessage = std::vector<Item>;
 
 // A fault of the read-ahead block, set by the test for its next run.
 struct BlockFault {
-    enum Kind { None, Raise, Resend, ResendStatus, Lost, Garbled, NullReply } kind = None;
-    int after = 0; // Raise, Lost: after this many messages were taken
+    enum Kind { None, Raise, Resend, Garbled, NullReply } kind = None;
+    int after = 0; // Raise: after this many messages were taken
     int code = 0;
     std::string text;
 };
@@ -340,19 +340,14 @@ std::string Raised(const std::string& out, int code, const std::string& text, bo
            (taken ? "1|" : "0|") + "Z";
 }
 
-// The read-ahead block, step by step as the server runs it. Sets lost when the connection
-// went during the block: the messages it took are gone with it.
+// The read-ahead block, step by step as the server runs it.
 std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int most, int room,
-                      int cap, std::optional<Result>& lost) {
+                      int cap) {
     Pipes& p = pipes();
     ++p.blocks;
     const BlockFault fault = std::exchange(p.fault, BlockFault{});
     std::string out = "TM1|";
     for (int count = 0; count < most && int(out.size()) <= room; ++count) {
-        if (fault.kind == BlockFault::Lost && count == fault.after) {
-            lost = Result{false, fault.code, fault.text, {}};
-            return {};
-        }
         if (const int status = Receive(pipe); status != 0) {
             out += "S" + Escaped(std::to_string(status));
             break;
@@ -396,11 +391,6 @@ std::string ReadAhead(const std::string& pipe, const std::string& holdPipe, int 
         if ((hold || over) && whole) {
             if (fault.kind == BlockFault::Resend)
                 return Raised(out, fault.code, fault.text, true);
-            if (fault.kind == BlockFault::ResendStatus)
-                return Raised(out, 20001,
-                              "ORA-20001: the message could not be put on the pipe " + holdPipe +
-                                  ": dbms_pipe.send_message returned 1\nORA-06512: at line 1",
-                              true);
             p.queues[holdPipe].push_back(p.buffer);
             out += "H" + Escaped(holdPipe);
             break;
@@ -479,13 +469,10 @@ std::optional<Result> RunOnPipes(Handle* stmt) {
         // declaration, which no handler of the block sees.
         if (PipeOf(stmt).size() > 128)
             return kTooSmall;
-        std::optional<Result> lost;
         const std::string reply = ReadAhead(
             PipeOf(stmt), "TM$HOLD$ORA$PIPE$00FA4E$" + StringIn(BindNamed(stmt, ":tm_hold")),
             IntIn(BindNamed(stmt, ":tm_max")), IntIn(BindNamed(stmt, ":tm_room")),
-            IntIn(BindNamed(stmt, ":tm_cap")), lost);
-        if (lost)
-            return lost;
+            IntIn(BindNamed(stmt, ":tm_cap")));
         if (int(reply.size()) >= buf->size)
             return kTooSmall;
         Write(buf, reply == "~" ? std::nullopt : std::optional<std::string>(reply));
@@ -563,16 +550,13 @@ FAKEOCI_EXPORT int fakeoci_pipe_statements() {
 
 // The next read-ahead block meets a fault: "raise" (an error inside it while it holds the
 // message after the first `after`), "resend" (the hold pipe refuses a message with this
-// error), "resend-status" (send_message returns 1), "lost" (the connection goes after it took
-// `after` messages), "garbled" (its reply comes back cut), "null" (its reply comes back NULL).
+// error, as the block raises it too when send_message returns 1), "garbled" (its reply comes back
+// cut), "null" (its reply comes back NULL).
 FAKEOCI_EXPORT void fakeoci_block_fault(const char* kind, int after, int code, const char* text) {
-    static const std::map<std::string, BlockFault::Kind> kinds = {
-        {"raise", BlockFault::Raise},
-        {"resend", BlockFault::Resend},
-        {"resend-status", BlockFault::ResendStatus},
-        {"lost", BlockFault::Lost},
-        {"garbled", BlockFault::Garbled},
-        {"null", BlockFault::NullReply}};
+    static const std::map<std::string, BlockFault::Kind> kinds = {{"raise", BlockFault::Raise},
+                                                                  {"resend", BlockFault::Resend},
+                                                                  {"garbled", BlockFault::Garbled},
+                                                                  {"null", BlockFault::NullReply}};
     pipes().fault = {kinds.at(kind), after, code, text != nullptr ? text : ""};
 }
 
